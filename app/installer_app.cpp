@@ -1,0 +1,56 @@
+#include "installer_app.h"
+
+#include "install_check.h"
+#include "messages.h"
+#include "product_constants.h"
+#include "restart.h"
+#include "setup_launch.h"
+#include "sql_detect.h"
+
+CInstallerApp theApp;
+
+CInstallerApp::CInstallerApp() : CWinApp(NULL) {}
+
+CInstallerApp::~CInstallerApp() {}
+
+BOOL CInstallerApp::InitInstance()
+{
+    AfxEnableControlContainer(NULL);
+    Enable3dControls();
+
+    CString strSetupTitle;
+    strSetupTitle.Format(kSetupTitleFormat, szTargetProduct);
+
+    CInstallCheck check;
+    InstallCheckResult result;
+
+    // Existing installation: a known engine ends the run before any OS check.
+    const SqlKind installed = DetectSqlServer();
+    if (installed != SQL_NONE && installed != SQL_UNKNOWN) {
+        const bool needsUpgrade = installed >= SQL_MSDE7 && installed <= SQL_MSDE2000;
+        CString text;
+        text.Format(needsUpgrade ? kUpgradeRequiredText : kAlreadyInstalledText,
+                    (const char*)GetSqlServerName(installed));
+        MessageBoxA(NULL, text, strSetupTitle, needsUpgrade ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
+        return FALSE;
+    }
+
+    // Target OS.
+    check.CheckTargetOs(result);
+    if (result.nStatus == CHECK_REFUSED) {
+        AfxMessageBox(result.strMessage, MB_ICONEXCLAMATION, 0);
+        return FALSE;
+    }
+
+    // Install: only the registry afterwards tells whether it worked.
+    LaunchSqlSetup();
+    if (DetectSqlServer() != SQL_2017) {
+        CString text;
+        text.Format(kInstallFailedText, szTargetProduct);
+        AfxMessageBox(text, MB_OK, 0);
+        return FALSE;
+    }
+    if (AfxMessageBox(kRestartQuestion, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0) == IDOK)
+        RestartWindows();
+    return FALSE;
+}

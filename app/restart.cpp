@@ -1,0 +1,21 @@
+#include "restart.h"
+
+#include <windows.h>
+
+void RestartWindows()
+{
+    HANDLE token = NULL;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
+    TOKEN_PRIVILEGES newState;
+    TOKEN_PRIVILEGES previousState;
+    DWORD returnedLength = 0;
+    LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &newState.Privileges[0].Luid);
+    newState.PrivilegeCount = 1;
+    newState.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &newState, sizeof(TOKEN_PRIVILEGES), &previousState,
+                          &returnedLength);
+    // Not forced: running applications may still refuse the restart.
+    ExitWindowsEx(EWX_REBOOT, 0);
+    if (token != NULL)
+        CloseHandle(token);
+}

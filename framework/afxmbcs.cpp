@@ -1,0 +1,61 @@
+#include "afxmbcs.h"
+
+#include <string.h>
+
+namespace {
+
+UINT g_codePage;
+bool g_leadBytes[256];
+
+// Runs before any application object (default-priority statics) is
+// constructed, so double-byte text is recognised from the first line.
+struct MbcsModuleInit {
+    MbcsModuleInit() { AfxSetMbcsCodePage(0); }
+};
+MbcsModuleInit g_mbcsModuleInit __attribute__((init_priority(101)));
+
+}  // namespace
+
+void AfxSetMbcsCodePage(UINT codePage)
+{
+    if (codePage == 0)
+        codePage = GetACP();
+    memset(g_leadBytes, 0, sizeof(g_leadBytes));
+    g_codePage = codePage;
+    CPINFO info;
+    if (!GetCPInfo(codePage, &info))
+        return;  // unknown code page: treat all text as single-byte
+    for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] != 0 || info.LeadByte[i + 1] != 0); i += 2) {
+        for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1] && b < 256; ++b)
+            g_leadBytes[b] = true;
+    }
+}
+
+UINT AfxGetMbcsCodePage()
+{
+    return g_codePage;
+}
+
+BOOL AfxIsMbcsLeadByte(unsigned char byte)
+{
+    return g_leadBytes[byte] ? TRUE : FALSE;
+}
+
+int AfxMbcsCharLength(const char* text)
+{
+    if (text[0] == '\0')
+        return 0;
+    if (AfxIsMbcsLeadByte((unsigned char)text[0]) && text[1] != '\0')
+        return 2;
+    return 1;
+}
+
+char* AfxMbcsFindLast(char* text, char ch)
+{
+    char* last = NULL;
+    for (int n; (n = AfxMbcsCharLength(text)) != 0; text += n) {
+        if (n == 1 && *text == ch)
+            last = text;
+    }
+    return last;
+}

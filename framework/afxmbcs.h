@@ -1,0 +1,18 @@
+// The runtime's multibyte code page: which bytes start a double-byte character.
+#pragma once
+
+#include <windows.h>
+
+// Adopts the lead-byte ranges of codePage (0 for the system's ANSI code page).
+void AfxSetMbcsCodePage(UINT codePage);
+UINT AfxGetMbcsCodePage();
+BOOL AfxIsMbcsLeadByte(unsigned char byte);
+
+// Number of bytes of the character at text: 0 at the terminator, 2 for a
+// lead byte followed by a byte, else 1 (a lead byte before the terminator
+// stands alone rather than swallowing it).
+int AfxMbcsCharLength(const char* text);
+
+// The last occurrence of the single-byte character ch that is not the second
+// byte of a double-byte character, or NULL.
+char* AfxMbcsFindLast(char* text, char ch);

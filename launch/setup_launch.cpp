@@ -1,0 +1,85 @@
+#include "setup_launch.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "afxmbcs.h"
+#include "afxstr.h"
+
+namespace {
+
+const char kSetupCommandFormat[] =
+    "\"%s\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
+// The fixed text of the format, placeholders left out.
+const int kSetupCommandFixedLength = sizeof(kSetupCommandFormat) - 1 - 4;
+// Room for the longest folder a MAX_PATH module path can give, in both places.
+const int kCommandLineSize = kSetupCommandFixedLength + 2 * (MAX_PATH - 1) + 1;
+
+const char kLaunchErrorCaption[] = "起動エラー";
+const char kLaunchErrorFormat[] = "%s 起動エラー";
+
+// CREATE_DEFAULT_ERROR_MODE | REALTIME_PRIORITY_CLASS | CREATE_NEW_CONSOLE.
+const DWORD kSetupCreationFlags = 0x04000110;
+const DWORD kPollIntervalMs = 500;
+// Input, posted messages, timers, paint and hot keys wake the wait early;
+// messages sent from other threads wait for the next poll.
+const DWORD kWakeMask = 0xBF;
+
+// A child that exits with 259 reports the same code as a running one, and a
+// failing query reports nothing: the handle's signalled state settles both.
+bool IsStillRunning(HANDLE process)
+{
+    DWORD exitCode;
+    if (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE)
+        return false;
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+}  // namespace
+
+void LaunchSqlSetup()
+{
+    char path[MAX_PATH];
+    memset(path, 0, sizeof(path));
+    GetModuleFileNameA(NULL, path, sizeof(path));
+    path[sizeof(path) - 1] = '\0';  // a truncating Windows XP leaves no terminator
+    // A byte-wise search would cut inside a double-byte name whose second byte is '\\'.
+    char* lastSlash = AfxMbcsFindLast(path, '\\');
+    if (lastSlash != NULL)
+        *lastSlash = '\0';
+    char commandLine[kCommandLineSize];
+    memset(commandLine, 0, sizeof(commandLine));
+    _snprintf(commandLine, sizeof(commandLine) - 1, kSetupCommandFormat, path, path);
+    RunAndWait(commandLine);
+}
+
+void RunAndWait(char* commandLine)
+{
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info;
+    memset(&info, 0, sizeof(info));
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL,
+                        &startup, &info)) {
+        CString body;
+        body.Format(kLaunchErrorFormat, commandLine);
+        MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
+        return;
+    }
+    do {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, kPollIntervalMs, kWakeMask);
+        PumpWaitingMessages();
+    } while (IsStillRunning(info.hProcess));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+void PumpWaitingMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}

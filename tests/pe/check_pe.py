@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""Checks the built DBSetup.exe: a 32-bit GUI program that imports only
+system DLLs, only the "A" variants of the Windows calls it makes, and carries
+exactly its icon, version block and manifest."""
+import sys
+import unittest
+
+import pefile
+
+EXE = None
+
+ALLOWED_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
+# The Windows calls the installer makes by name; each must come in its "A" form.
+PRODUCT_CALLS = {
+    'KERNEL32.DLL': {'GetVersionExA', 'LoadLibraryA', 'GetProcAddress', 'FreeLibrary',
+                     'GetCurrentProcess', 'GetModuleFileNameA', 'CreateProcessA',
+                     'GetExitCodeProcess', 'CloseHandle'},
+    'USER32.DLL': {'MessageBoxA', 'MsgWaitForMultipleObjects', 'PeekMessageA',
+                   'TranslateMessage', 'DispatchMessageA', 'ExitWindowsEx'},
+    'ADVAPI32.DLL': {'RegOpenKeyExA', 'RegQueryValueExA', 'RegCloseKey', 'OpenProcessToken',
+                     'LookupPrivilegeValueA', 'AdjustTokenPrivileges'},
+}
+# Looked up at run time, so that Windows without it still starts the program.
+RUNTIME_ONLY = {'IsWow64Process'}
+
+
+
+
+class PeTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pe = pefile.PE(EXE)
+        cls.imports = {entry.dll.decode().upper(): {i.name.decode() for i in entry.imports if i.name}
+                       for entry in cls.pe.DIRECTORY_ENTRY_IMPORT}
+
+    def test_is_a_32_bit_gui_program(self):
+        self.assertEqual(self.pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE['IMAGE_FILE_MACHINE_I386'])
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x10B)  # PE32
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem,
+                         pefile.SUBSYSTEM_TYPE['IMAGE_SUBSYSTEM_WINDOWS_GUI'])
+
+    def test_imports_only_system_dlls(self):
+        self.assertLessEqual(set(self.imports), ALLOWED_DLLS)
+
+    def test_imports_every_call_in_its_ansi_form(self):
+        for dll, names in PRODUCT_CALLS.items():
+            self.assertLessEqual(names, self.imports.get(dll, set()), dll)
+        every = set().union(*self.imports.values())
+        self.assertFalse(RUNTIME_ONLY & every)
+        # No wide variant of a call we make, and no wide Windows entry beyond the runtime's own start-up.
+        ansi_calls = set().union(*PRODUCT_CALLS.values())
+        wide = {name for name in every if name.endswith('W') and name[:-1] + 'A' in ansi_calls}
+        self.assertEqual(wide, set())
+
+    def test_carries_exactly_icon_version_and_manifest(self):
+        found = []
+        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            for name in kind.directory.entries:
+                for language in name.directory.entries:
+                    found.append((kind.id, name.id, language.id))
+        RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+        kinds = sorted((k, n) for k, n, _ in found)
+        self.assertEqual(kinds, [(RT_ICON, 1), (RT_ICON, 2), (RT_GROUP_ICON, 128),
+                                 (RT_VERSION, 1), (RT_MANIFEST, 1)])
+        self.assertNotIn(6, [k for k, _, _ in found])  # no string table, so no title in it
+
+    def test_icon_images_are_32_and_16_pixels_in_16_colours(self):
+        sizes = []
+        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            if kind.id != 3:
+                continue
+            for name in kind.directory.entries:
+                entry = name.directory.entries[0]
+                data = self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
+                width = int.from_bytes(data[4:8], 'little')
+                height = int.from_bytes(data[8:12], 'little') // 2
+                bits = int.from_bytes(data[14:16], 'little')
+                sizes.append((width, height, bits))
+        self.assertEqual(sorted(sizes), [(16, 16, 4), (32, 32, 4)])
+
+    def test_version_block_is_japanese_15_2_0_13(self):
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        version = (15 << 16 | 2, 0 << 16 | 13)
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), version)
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), version)
+        tables = [table for info in self.pe.FileInfo[0] if info.Key == b'StringFileInfo'
+                  for table in info.StringTable]
+        self.assertEqual([t.LangID for t in tables], [b'041104b0'])
+        strings = tables[0].entries
+        self.assertEqual(strings[b'FileVersion'], b'15, 2, 0, 13')
+        self.assertEqual(strings[b'ProductVersion'], b'15, 2, 0, 13')
+        translations = [var.entry for info in self.pe.FileInfo[0] if info.Key == b'VarFileInfo'
+                        for var in info.Var]
+        self.assertEqual(translations, [{b'Translation': '0x0411 0x04b0'}])
+
+    def test_manifest_asks_for_administrator_and_names_no_os(self):
+        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            if kind.id == 24:
+                entry = kind.directory.entries[0].directory.entries[0]
+                text = self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size).decode()
+        self.assertIn('level="requireAdministrator"', text)
+        self.assertNotIn('supportedOS', text)
+        self.assertNotIn('compatibility', text)
+
+
+if __name__ == '__main__':
+    EXE = sys.argv.pop(1)
+    unittest.main(verbosity=2)

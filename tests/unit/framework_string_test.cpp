@@ -1,0 +1,162 @@
+#include <string.h>
+
+#include "afxstr.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class StringTest : public SimTest {};
+
+// In code page 932 the second byte of "ソ" (0x83 0x5C) is '\\' and of
+// "ー" (0x81 0x5B) is '['; "表" is 0x95 0x5C.
+TEST_F(StringTest, FindOneOfSkipsSecondBytesInCodePage932)
+{
+    struct Case {
+        const char* text;
+        const char* set;
+        int expected;
+    };
+    const Case cases[] = {
+        {"ソフト\\x", "\\", 6},
+        {"表\\", "\\", 2},
+        {"ソ", "\\", -1},
+        {"ー[", "[", 2},
+        {"a,b;c", ",;", 1},
+        {"abc", "", -1},
+        {"", ".", -1},
+        {"14.0", ".", 2},
+        {"ソ.", ".ソ", 0},  // a double-byte member of the set matches whole
+        {"\x83", "\x83", 0},  // a lead byte at the very end stands alone
+    };
+    for (const Case& c : cases) {
+        CString text(c.text);
+        EXPECT_EQ(text.FindOneOf(c.set), c.expected) << c.text << " / " << c.set;
+    }
+}
+
+TEST_F(StringTest, FindOneOfIsByteWiseInCodePage1252)
+{
+    UseCodePage(1252);
+    EXPECT_EQ(CString("\x83\x5C").FindOneOf("\\"), 1);
+    EXPECT_EQ(CString("\x95\x5C").FindOneOf("\\"), 1);
+}
+
+TEST_F(StringTest, FindMatchesOnlyAtCharacterStarts)
+{
+    struct Case {
+        const char* text;
+        const char* sub;
+        int expected;
+    };
+    const Case cases[] = {
+        {"C:\\MSSQL$VALTERNADB\\data", "MSSQL$VALTERNADB", 3},
+        {"C:\\mssql$valternadb", "MSSQL$VALTERNADB", -1},
+        {"MSSQL$VALTERNAD", "MSSQL$VALTERNADB", -1},
+        {"ソ\\x", "\\x", 2},
+        {"ソx", "\\x", -1},  // 0x5C 'x' hides inside "ソ" + 'x'
+        {"abc", "", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CString(c.text).Find(c.sub), c.expected) << c.text << " / " << c.sub;
+}
+
+TEST_F(StringTest, LeftAndMidClampToTheText)
+{
+    const CString text("abcdef");
+    struct Case {
+        CString actual;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {text.Left(0), ""},   {text.Left(3), "abc"},   {text.Left(99), "abcdef"},
+        {text.Left(-1), ""},  {text.Mid(0), "abcdef"}, {text.Mid(4), "ef"},
+        {text.Mid(6), ""},    {text.Mid(7), ""},       {text.Mid(-2), "abcdef"},
+        {text.Mid(1, 2), "bc"}, {text.Mid(5, 9), "f"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(c.actual, c.expected);
+}
+
+TEST_F(StringTest, FormatGrowsForLongTexts)
+{
+    CString text;
+    text.Format("%s インストール", "SQL Server 2017 Express");
+    EXPECT_STREQ(text, "SQL Server 2017 Express インストール");
+    EXPECT_EQ(text.GetLength(), (int)strlen("SQL Server 2017 Express インストール"));
+
+    const std::string longText(5000, 'x');
+    text.Format("[%s]", longText.c_str());
+    EXPECT_EQ(text.GetLength(), 5002);
+    EXPECT_EQ(std::string(text), "[" + longText + "]");
+
+    // A format that fits the first buffer exactly, with no room for the terminator.
+    const std::string exact(128, 'y');
+    text.Format("%s", exact.c_str());
+    EXPECT_EQ(std::string(text), exact);
+}
+
+TEST_F(StringTest, BufferKeepsATerminatorAfterItsLength)
+{
+    CString text;
+    char* buffer = text.GetBuffer(260);
+    memset(buffer, 'a', 260);  // a full buffer with no NUL of its own
+    text.ReleaseBuffer(-1);
+    EXPECT_EQ(text.GetLength(), 260);
+
+    CString shorter("keep");
+    buffer = shorter.GetBuffer(10);
+    EXPECT_STREQ(buffer, "keep");
+    strcpy(buffer, "ab\0cd");
+    shorter.ReleaseBuffer(-1);
+    EXPECT_STREQ(shorter, "ab");
+
+    CString empty;
+    empty.GetBuffer(0);
+    empty.ReleaseBuffer(-1);
+    EXPECT_TRUE(empty.IsEmpty());
+}
+
+TEST_F(StringTest, CopiesAreIndependentAndSelfAssignmentIsSafe)
+{
+    CString a("first");
+    CString b(a);
+    b = "second";
+    EXPECT_STREQ(a, "first");
+    a = a;
+    EXPECT_STREQ(a, "first");
+    a = a.Mid(1);  // source inside the destination
+    EXPECT_STREQ(a, "irst");
+    a.Empty();
+    EXPECT_TRUE(a.IsEmpty());
+    EXPECT_STREQ(a, "");
+    const char* null = NULL;
+    b = null;
+    EXPECT_STREQ(b, "");
+}
+
+TEST_F(StringTest, ArrayEmptiesAndGrowsAtTheEnd)
+{
+    CStringArray array;
+    for (int i = 0; i < 40; ++i) {
+        CString item;
+        item.Format("item%d", i);
+        array.SetAtGrow(array.GetSize(), item);
+    }
+    ASSERT_EQ(array.GetSize(), 40);
+    EXPECT_STREQ(array[0], "item0");
+    EXPECT_STREQ(array[39], "item39");
+
+    array.SetAtGrow(array.GetSize(), array[0]);  // an element of the array itself, while it grows
+    EXPECT_STREQ(array[40], "item0");
+
+    array.SetAtGrow(45, "far");
+    EXPECT_EQ(array.GetCount(), 46);
+    EXPECT_STREQ(array[44], "");
+
+    array.SetSize(0, -1);
+    EXPECT_EQ(array.GetSize(), 0);
+    array.SetAtGrow(0, "again");
+    EXPECT_STREQ(array[0], "again");
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include <string>
+
+#include "install_check.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class InstallCheckTest : public SimTest {};
+
+const std::string kUnrecognised =
+    "このコンピュータのOSに SQL Server 2017 Express をインストールする事はできません。\n\n"
+    "インストールを中断します。";
+
+std::string TooOld(const std::string& os)
+{
+    return os + " に SQL Server 2017 Express をインストールする事はできません。\n\n"
+                "SQL Server 2014 Express 以前の SQL Server をインストールしてください。";
+}
+
+std::string ThirtyTwoBit(const std::string& os)
+{
+    return "32 bit の " + os + " に SQL Server 2017 Express をインストールする事はできません。\n\n"
+                               "SQL Server 2014 Express 以前の SQL Server をインストールしてください。";
+}
+
+TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
+{
+    struct Case {
+        DWORD major, minor;
+        bool is64Bit;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {6, 2, true, CHECK_OK, ""},  // Windows 8 and everything later without a manifest
+        {6, 3, true, CHECK_OK, ""},
+        {10, 0, true, CHECK_OK, ""},
+        {6, 2, false, CHECK_REFUSED, ThirtyTwoBit("Windows 8")},
+        {6, 3, false, CHECK_REFUSED, ThirtyTwoBit("Windows 8.1")},
+        {10, 0, false, CHECK_REFUSED, ThirtyTwoBit("Windows 10")},
+        {6, 1, true, CHECK_REFUSED, TooOld("Windows 7")},
+        {6, 1, false, CHECK_REFUSED, TooOld("Windows 7")},
+        {6, 0, true, CHECK_REFUSED, TooOld("Windows Vista")},
+        {5, 2, true, CHECK_REFUSED, TooOld("Windows Server 2003")},
+        {5, 1, false, CHECK_REFUSED, TooOld("Windows XP")},
+        {5, 0, false, CHECK_REFUSED, TooOld("Windows 2000")},
+        {6, 4, true, CHECK_REFUSED, kUnrecognised},
+        {4, 0, false, CHECK_REFUSED, kUnrecognised},
+        {10, 1, true, CHECK_REFUSED, kUnrecognised},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        m.majorVersion = c.major;
+        m.minorVersion = c.minor;
+        m.is64BitWindows = c.is64Bit;
+        CInstallCheck check;
+        InstallCheckResult result;
+        check.CheckTargetOs(result);
+        EXPECT_EQ(result.nStatus, c.status) << c.major << "." << c.minor << " 64-bit " << c.is64Bit;
+        EXPECT_EQ(std::string(result.strMessage), c.message) << c.major << "." << c.minor;
+    }
+}
+
+TEST_F(InstallCheckTest, FailedVersionQueryIsRefusedAsUnrecognised)
+{
+    m.getVersionFails = true;
+    CInstallCheck check;
+    InstallCheckResult result;
+    check.CheckTargetOs(result);
+    EXPECT_EQ(result.nStatus, CHECK_REFUSED);
+    EXPECT_EQ(std::string(result.strMessage), kUnrecognised);
+}
+
+// Bitness matters only where the version would pass.
+TEST_F(InstallCheckTest, BitnessIsAskedOnlyForWindows8AndLater)
+{
+    m.minorVersion = 1;
+    CInstallCheck check;
+    InstallCheckResult result;
+    check.CheckTargetOs(result);
+    EXPECT_TRUE(m.ArgsOf("LoadLibraryA").empty());
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "os_version.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class OsVersionTest : public SimTest {};
+
+TEST_F(OsVersionTest, ClassifiesByMajorAndMinorOnly)
+{
+    struct Case {
+        int major, minor;
+        OsKind kind;
+        const char* name;
+    };
+    const Case cases[] = {
+        {5, 0, OS_WIN2000, "Windows 2000"},   {5, 1, OS_WINXP, "Windows XP"},
+        {5, 2, OS_WIN2003, "Windows Server 2003"}, {6, 0, OS_VISTA, "Windows Vista"},
+        {6, 1, OS_WIN7, "Windows 7"},         {6, 2, OS_WIN8, "Windows 8"},
+        {6, 3, OS_WIN81, "Windows 8.1"},      {10, 0, OS_WIN10, "Windows 10"},
+        {6, 4, OS_UNKNOWN, "不明"},           {5, 3, OS_UNKNOWN, "不明"},
+        {10, 1, OS_UNKNOWN, "不明"},          {4, 0, OS_UNKNOWN, "不明"},
+        {11, 0, OS_UNKNOWN, "不明"},          {-1, -1, OS_UNKNOWN, "不明"},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        m.majorVersion = (DWORD)c.major;
+        m.minorVersion = (DWORD)c.minor;
+        m.buildNumber = 7601;  // build and service pack play no part
+        EXPECT_EQ(ClassifyOsVersion(c.major, c.minor), c.kind) << c.major << "." << c.minor;
+        EXPECT_EQ(GetOsKind(), c.kind) << c.major << "." << c.minor;
+        EXPECT_STREQ(GetOsName(c.kind), c.name);
+    }
+}
+
+TEST_F(OsVersionTest, NamesOfCodesOutsideTheTableAreUnknown)
+{
+    for (int code : {-2, -1, 0, 9, 100})
+        EXPECT_STREQ(GetOsName(code), "不明") << code;
+}
+
+TEST_F(OsVersionTest, VersionQueryAsksWithTheRecordSize)
+{
+    int major = 0, minor = 0;
+    EXPECT_TRUE(GetOsVersion(&major, &minor));
+    EXPECT_EQ(major, 6);
+    EXPECT_EQ(minor, 2);
+    ASSERT_EQ(m.ArgsOf("GetVersionExA").size(), 1u);
+    EXPECT_EQ(m.ArgsOf("GetVersionExA")[0], "size=148");
+}
+
+TEST_F(OsVersionTest, FailedVersionQueryGivesMinusOneAndUnknown)
+{
+    m.getVersionFails = true;
+    int major = 0, minor = 0;
+    EXPECT_FALSE(GetOsVersion(&major, &minor));
+    EXPECT_EQ(major, -1);
+    EXPECT_EQ(minor, -1);
+    EXPECT_EQ(GetOsKind(), OS_UNKNOWN);
+}
+
+TEST_F(OsVersionTest, Wow64IsLookedUpAtRunTimeAndKernel32IsFreed)
+{
+    struct Case {
+        const char* what;
+        bool is64BitWindows, hasEntry, loadFails;
+        BOOL expected;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"64-bit Windows", true, true, false, TRUE,
+         {"LoadLibraryA", "GetProcAddress", "IsWow64Process", "FreeLibrary"}},
+        {"32-bit Windows", false, true, false, FALSE,
+         {"LoadLibraryA", "GetProcAddress", "IsWow64Process", "FreeLibrary"}},
+        {"no IsWow64Process entry", true, false, false, FALSE,
+         {"LoadLibraryA", "GetProcAddress", "FreeLibrary"}},
+        {"Kernel32 cannot be loaded", true, true, true, FALSE, {"LoadLibraryA"}},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        m.is64BitWindows = c.is64BitWindows;
+        m.kernel32HasIsWow64Process = c.hasEntry;
+        m.loadLibraryFails = c.loadFails;
+        EXPECT_EQ(IsWow64(), c.expected) << c.what;
+        EXPECT_EQ(m.FunctionSequence(), c.calls) << c.what;
+        EXPECT_EQ(m.OpenHandleCount(), 0) << c.what;
+        EXPECT_TRUE(m.faults.empty()) << c.what;
+    }
+    EXPECT_EQ(m.ArgsOf("LoadLibraryA")[0], "Kernel32.dll");
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+#include <string>
+
+#include "sim_fixture.h"
+#include "sql_detect.h"
+
+namespace {
+
+using winsim::RegView;
+
+const char kSetupKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\Setup";
+const char kVersionKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\MSSQLServer\\CurrentVersion";
+const char kLegacyKey[] = "SOFTWARE\\Microsoft\\MSSQLServer\\Setup";
+const char kPath2017[] = "C:\\Program Files\\Microsoft SQL Server\\MSSQL14.VALTERNADB\\MSSQL";
+
+class SqlDetectTest : public SimTest {
+protected:
+    void Install(RegView view, const std::string& version, const std::string& path = kPath2017)
+    {
+        m.SetString(view, kSetupKey, "SQLPath", path);
+        m.SetString(view, kVersionKey, "CurrentVersion", version);
+    }
+};
+
+TEST_F(SqlDetectTest, GenerationFromCurrentVersion)
+{
+    struct Case {
+        const char* version;
+        SqlKind kind;
+    };
+    const Case cases[] = {
+        {"9.00.1399.06", SQL_2005},   {"10.0.1600.22", SQL_2008},  {"10.49.1", SQL_2008},
+        {"10.50.1600.1", SQL_2008R2}, {"10.51", SQL_2008R2},       {"10", SQL_2008},
+        {"11.0.2100.60", SQL_2012},   {"12.0.2000.8", SQL_2014},   {"13.0.1601.5", SQL_2016},
+        {"14.0.1000.169", SQL_2017},  {"14", SQL_2017},            {"14.", SQL_2017},
+        {"15.0.2000.5", SQL_UNKNOWN}, {"8.00.194", SQL_UNKNOWN},   {"", SQL_UNKNOWN},
+        {"abc", SQL_UNKNOWN},         {".5", SQL_UNKNOWN},         {"1..2", SQL_UNKNOWN},
+        {"99999999999999999999.0", SQL_UNKNOWN}, {"-1.0", SQL_UNKNOWN}, {" 14.0", SQL_2017},
+        {"14abc.0", SQL_2017},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        Install(RegView::NATIVE, c.version);
+        EXPECT_EQ(DetectSqlServer(), c.kind) << '"' << c.version << '"';
+        EXPECT_EQ(m.OpenHandleCount(), 0) << c.version;
+    }
+}
+
+TEST_F(SqlDetectTest, VersionNumbersAsRead)
+{
+    struct Case {
+        const char* version;
+        BOOL ok;
+        int major, minor;
+    };
+    const Case cases[] = {
+        {"14.0.1000.169", TRUE, 14, 0}, {"10", TRUE, 10, -1},     {"", FALSE, -1, -1},
+        {".5", FALSE, -1, 5},           {"abc.def", TRUE, 0, 0},  {"1..2", TRUE, 1, -1},
+        {"99999999999999999999.0", TRUE, 2147483647, 0},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        Install(RegView::WOW32, c.version);
+        int major = 7, minor = 7;
+        EXPECT_EQ(ReadSqlServerVersion(&major, &minor), c.ok) << c.version;
+        EXPECT_EQ(major, c.major) << c.version;
+        EXPECT_EQ(minor, c.minor) << c.version;
+    }
+}
+
+TEST_F(SqlDetectTest, KeysAndViews)
+{
+    struct Case {
+        const char* what;
+        bool is64Bit;
+        void (*seed)(winsim::Machine&);
+        SqlKind kind;
+    };
+    const Case cases[] = {
+        {"nothing installed", true, [](winsim::Machine&) {}, SQL_NONE},
+        {"instance in the 64-bit view only", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", kPath2017);
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169");
+         },
+         SQL_2017},
+        {"instance in the 32-bit view", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "10.0.1600.22");
+         },
+         SQL_2008},
+        {"the 32-bit view is found first", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "12.0");
+             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
+         },
+         SQL_2014},
+        {"setup and version keys in different views", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "13.0");
+         },
+         SQL_2016},
+        {"SQLPath but no version key", true,
+         [](winsim::Machine& m) { m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x"); },
+         SQL_UNKNOWN},
+        {"setup key without SQLPath", true,
+         [](winsim::Machine& m) {
+             m.Key(RegView::NATIVE, kSetupKey);
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
+         },
+         SQL_UNKNOWN},
+        {"MSDE 2000 marker before the version", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB");
+             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "14.0");
+         },
+         SQL_MSDE2000},
+        {"marker case differs", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\mssql$valternadb");
+             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "14.0");
+         },
+         SQL_2017},
+        {"legacy key only", true,
+         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey); }, SQL_MSDE7},
+        {"legacy key in the 64-bit view only is not looked for", true,
+         [](winsim::Machine& m) { m.Key(RegView::NATIVE, kLegacyKey); }, SQL_NONE},
+        {"legacy key on 32-bit Windows", false,
+         [](winsim::Machine& m) { m.Key(RegView::NATIVE, kLegacyKey); }, SQL_MSDE7},
+        {"instance on 32-bit Windows", false,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "11.0");
+         },
+         SQL_2012},
+        {"legacy key that may not be read at all", true,
+         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey).allowedAccess = 0; }, SQL_NONE},
+        {"legacy key that may only be queried", true,
+         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey).allowedAccess = KEY_QUERY_VALUE; },
+         SQL_MSDE7},
+        {"instance key closed to us in the 32-bit view", true,
+         [](winsim::Machine& m) {
+             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
+             m.Key(RegView::WOW32, kSetupKey).allowedAccess = KEY_QUERY_VALUE;
+             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
+             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
+         },
+         SQL_2017},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        m.is64BitWindows = c.is64Bit;
+        c.seed(m);
+        EXPECT_EQ(DetectSqlServer(), c.kind) << c.what;
+        EXPECT_EQ(m.OpenHandleCount(), 0) << c.what;
+        EXPECT_TRUE(m.faults.empty()) << c.what;
+    }
+}
+
+TEST_F(SqlDetectTest, ValuesOfAnyShape)
+{
+    struct Case {
+        const char* what;
+        std::string path;
+        DWORD pathType;
+        std::string version;
+        DWORD versionType;
+        SqlKind kind;
+    };
+    const std::string nul(1, '\0');
+    const Case cases[] = {
+        {"SQLPath of 261 bytes", std::string(261, 'p'), REG_SZ, "14.0" + nul, REG_SZ, SQL_UNKNOWN},
+        {"SQLPath of exactly 260 bytes, no NUL", std::string(260, 'p'), REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
+        {"marker at the very end of 260 bytes", std::string(244, 'p') + "MSSQL$VALTERNADB", REG_SZ,
+         "14.0" + nul, REG_SZ, SQL_MSDE2000},
+        {"empty SQLPath", "", REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
+        {"SQLPath as a DWORD", std::string("\x0E\0\0\0", 4), REG_DWORD, "14.0" + nul, REG_SZ, SQL_2017},
+        {"double-byte SQLPath", "C:\\ソフト\\表\\MSSQL" + nul, REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
+        {"version of 261 bytes", "C:\\x" + nul, REG_SZ, "14." + std::string(258, '0'), REG_SZ, SQL_UNKNOWN},
+        {"version of exactly 260 bytes, no NUL", "C:\\x" + nul, REG_SZ, "14." + std::string(257, '0'),
+         REG_SZ, SQL_2017},
+        {"empty version value", "C:\\x" + nul, REG_SZ, "", REG_SZ, SQL_UNKNOWN},
+        {"version as a DWORD 14", "C:\\x" + nul, REG_SZ, std::string("\x0E\0\0\0", 4), REG_DWORD, SQL_UNKNOWN},
+        {"version as binary text", "C:\\x" + nul, REG_SZ, "13.0", REG_BINARY, SQL_2016},
+        {"version as a multi-string", "C:\\x" + nul, REG_SZ, "12.0" + nul + "14.0" + nul + nul, REG_MULTI_SZ,
+         SQL_2014},
+        {"version with double-byte text", "C:\\x" + nul, REG_SZ, "１４.0" + nul, REG_SZ, SQL_UNKNOWN},
+    };
+    for (const Case& c : cases) {
+        winsim::Reset();
+        m.SetBytes(RegView::NATIVE, kSetupKey, "SQLPath", c.path, c.pathType);
+        m.SetBytes(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version, c.versionType);
+        EXPECT_EQ(DetectSqlServer(), c.kind) << c.what;
+        EXPECT_EQ(m.OpenHandleCount(), 0) << c.what;
+    }
+}
+
+// Each key in two tries (default view, then 64-bit), one value read into 260
+// bytes, the key closed right after; the legacy key once, default view only.
+TEST_F(SqlDetectTest, ExactRegistryCalls)
+{
+    m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", kPath2017);
+    m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169");
+    EXPECT_EQ(DetectSqlServer(), SQL_2017);
+    std::vector<std::string> calls;
+    for (const winsim::ApiCall& call : m.calls)
+        calls.push_back(call.function + "(" + call.args + ") = " + call.result);
+    const std::string setup = std::string("HKEY_LOCAL_MACHINE, ") + kSetupKey;
+    const std::string version = std::string("HKEY_LOCAL_MACHINE, ") + kVersionKey;
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls[0], "RegOpenKeyExA(" + setup + ", 0, 0x20019) = 2");
+    EXPECT_EQ(calls[1], "RegOpenKeyExA(" + setup + ", 0, 0x20119) = 0 key#100");
+    EXPECT_EQ(calls[2], "RegQueryValueExA(key#100, SQLPath, NULL, NULL, data, 260) = 0");
+    EXPECT_EQ(calls[3], "RegCloseKey(key#100) = ");
+    EXPECT_EQ(calls[4], "RegOpenKeyExA(" + version + ", 0, 0x20019) = 2");
+    EXPECT_EQ(calls[5], "RegOpenKeyExA(" + version + ", 0, 0x20119) = 0 key#104");
+    EXPECT_EQ(calls[6], "RegQueryValueExA(key#104, CurrentVersion, NULL, NULL, data, 260) = 0");
+    EXPECT_EQ(calls[7], "RegCloseKey(key#104) = ");
+
+    winsim::Reset();
+    m.Key(RegView::WOW32, kLegacyKey);
+    EXPECT_EQ(DetectSqlServer(), SQL_MSDE7);
+    const std::vector<std::string> opens = m.ArgsOf("RegOpenKeyExA");
+    ASSERT_EQ(opens.size(), 3u);
+    EXPECT_EQ(opens[2], std::string("HKEY_LOCAL_MACHINE, ") + kLegacyKey + ", 0, 0x1");
+    EXPECT_EQ(m.ArgsOf("RegCloseKey").size(), 1u);
+    EXPECT_TRUE(m.ArgsOf("RegQueryValueExA").empty());
+}
+
+TEST_F(SqlDetectTest, DisplayNames)
+{
+    struct Case {
+        int kind;
+        const char* name;
+    };
+    const Case cases[] = {
+        {SQL_UNKNOWN, "不明"}, {SQL_NONE, "なし"}, {SQL_MSDE7, "MSDE 7"}, {SQL_MSDE2000, "MSDE 2000"},
+        {SQL_2005, "Microsoft SQL Server 2005"}, {SQL_2008, "Microsoft SQL Server 2008"},
+        {SQL_2008R2, "Microsoft SQL Server 2008 R2"}, {SQL_2012, "Microsoft SQL Server 2012"},
+        {SQL_2014, "Microsoft SQL Server 2014"}, {SQL_2016, "Microsoft SQL Server 2016"},
+        {SQL_2017, "Microsoft SQL Server 2017"}, {9, "不明"}, {-3, "不明"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(GetSqlServerName(c.kind), c.name) << c.kind;
+}
+
+}  // namespace

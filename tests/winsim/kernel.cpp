@@ -1,0 +1,393 @@
+// kernel32: version, modules, processes, handles, code pages.
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <vector>
+
+#include "state.h"
+
+namespace winsim {
+
+namespace {
+
+HMODULE const kKernel32 = (HMODULE)(uintptr_t)0x7C800000;
+HANDLE const kCurrentProcess = (HANDLE)(intptr_t)-1;
+
+struct SimProcess {
+    DWORD endMs;
+    DWORD exitCode;
+    bool exited;
+    std::function<void()> onExit;
+};
+
+struct Objects {
+    std::map<uintptr_t, KernelObject> handles;
+    uintptr_t nextHandle = 0x100;
+    std::vector<SimProcess> processes;
+    int kernel32References = 0;
+    DWORD lastError = 0;
+};
+
+Objects& objects()
+{
+    static Objects instance;
+    return instance;
+}
+
+const char* const kObjectKindNames[] = {"process", "thread", "token", "key"};
+
+// Windows' search for the program of an unquoted command line: the shortest
+// run of space-separated words that names an existing file.
+bool FindProgram(const std::string& commandLine, std::string& program)
+{
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        size_t end = commandLine.find('"', 1);
+        program = commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+        return true;
+    }
+    for (size_t space = commandLine.find(' '); ; space = commandLine.find(' ', space + 1)) {
+        program = commandLine.substr(0, space);
+        if (space == std::string::npos || machine().executables.count(UpperName(program)))
+            return true;
+    }
+}
+
+}  // namespace
+
+std::string Format(const char* format, ...)
+{
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string Text(const char* text)
+{
+    return text != NULL ? std::string(text) : std::string("NULL");
+}
+
+void Log(const char* function, const std::string& args, const std::string& result)
+{
+    machine().calls.push_back(ApiCall{function, args, result});
+}
+
+void Fault(const std::string& what)
+{
+    machine().faults.push_back(what);
+}
+
+HANDLE NewObject(const KernelObject& object)
+{
+    uintptr_t value = objects().nextHandle;
+    objects().nextHandle += 4;
+    objects().handles.emplace(value, object);
+    return (HANDLE)value;
+}
+
+KernelObject* FindObject(HANDLE handle, ObjectKind kind)
+{
+    auto found = objects().handles.find((uintptr_t)handle);
+    if (found == objects().handles.end() || found->second.kind != kind)
+        return NULL;
+    return &found->second;
+}
+
+bool CloseObject(HANDLE handle, ObjectKind kind)
+{
+    if (FindObject(handle, kind) == NULL)
+        return false;
+    objects().handles.erase((uintptr_t)handle);
+    return true;
+}
+
+std::string HandleName(HANDLE handle)
+{
+    if (handle == kCurrentProcess)
+        return "current-process";
+    auto found = objects().handles.find((uintptr_t)handle);
+    if (found == objects().handles.end())
+        return Format("invalid#%lx", (unsigned long)(uintptr_t)handle);
+    return Format("%s#%lx", kObjectKindNames[(int)found->second.kind],
+                  (unsigned long)(uintptr_t)handle);
+}
+
+bool ProcessExited(size_t process)
+{
+    return objects().processes[process].exited;
+}
+
+DWORD ProcessEndMs(size_t process)
+{
+    return objects().processes[process].endMs;
+}
+
+void AdvanceTo(DWORD ms)
+{
+    Machine& m = machine();
+    if (ms < m.nowMs)
+        return;
+    m.nowMs = ms;
+    for (SimProcess& process : objects().processes) {
+        if (!process.exited && process.endMs <= ms) {
+            process.exited = true;
+            if (process.onExit)
+                process.onExit();
+        }
+    }
+    if (m.nowMs > m.hangAfterMs)
+        throw Hang{Format("still waiting at %u ms", (unsigned)m.nowMs)};
+}
+
+void ResetKernelObjects()
+{
+    objects() = Objects();
+}
+
+int OpenKernelObjectCount()
+{
+    return (int)objects().handles.size() + objects().kernel32References;
+}
+
+}  // namespace winsim
+
+using namespace winsim;
+
+DWORD GetLastError()
+{
+    return objects().lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    objects().lastError = error;
+}
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info)
+{
+    Machine& m = machine();
+    const DWORD size = info->dwOSVersionInfoSize;
+    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))) {
+        Log("GetVersionExA", Format("size=%u", (unsigned)size), "FALSE");
+        SetLastError(m.getVersionFails ? ERROR_INVALID_PARAMETER : ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    info->dwMajorVersion = m.majorVersion;
+    info->dwMinorVersion = m.minorVersion;
+    info->dwBuildNumber = m.buildNumber;
+    info->dwPlatformId = 2;
+    info->szCSDVersion[0] = '\0';
+    Log("GetVersionExA", Format("size=%u", (unsigned)size),
+        Format("TRUE %u.%u", (unsigned)m.majorVersion, (unsigned)m.minorVersion));
+    return TRUE;
+}
+
+HMODULE LoadLibraryA(LPCSTR name)
+{
+    const std::string upper = UpperName(Text(name));
+    if (machine().loadLibraryFails || (upper != "KERNEL32.DLL" && upper != "KERNEL32")) {
+        Log("LoadLibraryA", Text(name), "NULL");
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return NULL;
+    }
+    ++objects().kernel32References;
+    Log("LoadLibraryA", Text(name), "kernel32");
+    return kKernel32;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (module != kKernel32 || objects().kernel32References == 0) {
+        Fault("GetProcAddress on a module that is not loaded");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return NULL;
+    }
+    const bool found = strcmp(name, "IsWow64Process") == 0 && machine().kernel32HasIsWow64Process;
+    Log("GetProcAddress", Format("kernel32, %s", name), found ? "found" : "NULL");
+    if (!found) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return NULL;
+    }
+    return (FARPROC)(void*)&IsWow64Process;
+}
+
+BOOL FreeLibrary(HMODULE module)
+{
+    Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
+    if (module != kKernel32 || objects().kernel32References == 0) {
+        Fault("FreeLibrary of a module that is not loaded");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    --objects().kernel32References;
+    return TRUE;
+}
+
+HANDLE GetCurrentProcess()
+{
+    return kCurrentProcess;
+}
+
+BOOL IsWow64Process(HANDLE process, PBOOL wow64)
+{
+    Log("IsWow64Process", HandleName(process), "");
+    if (!machine().kernel32HasIsWow64Process)
+        Fault("IsWow64Process called where Kernel32 has no such entry");
+    if (process != kCurrentProcess) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *wow64 = machine().is64BitWindows ? TRUE : FALSE;
+    return TRUE;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
+{
+    const std::string& path = machine().modulePath;
+    Log("GetModuleFileNameA", Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size), "");
+    if (size == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    // Since Vista a path that does not fit is cut and still terminated.
+    if (path.size() >= size) {
+        memcpy(fileName, path.data(), size - 1);
+        fileName[size - 1] = '\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    memcpy(fileName, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+UINT GetACP()
+{
+    return machine().ansiCodePage;
+}
+
+BOOL GetCPInfo(UINT codePage, LPCPINFO info)
+{
+    struct CodePage {
+        UINT id;
+        BYTE leadBytes[4];
+    };
+    static const CodePage kCodePages[] = {
+        {932, {0x81, 0x9F, 0xE0, 0xFC}}, {936, {0x81, 0xFE, 0, 0}}, {949, {0x81, 0xFE, 0, 0}},
+        {950, {0x81, 0xFE, 0, 0}},       {437, {0, 0, 0, 0}},       {1250, {0, 0, 0, 0}},
+        {1251, {0, 0, 0, 0}},            {1252, {0, 0, 0, 0}},
+    };
+    if (codePage == CP_ACP)
+        codePage = machine().ansiCodePage;
+    for (const CodePage& known : kCodePages) {
+        if (known.id != codePage)
+            continue;
+        memset(info, 0, sizeof(*info));
+        info->MaxCharSize = known.leadBytes[0] != 0 ? 2 : 1;
+        info->DefaultChar[0] = '?';
+        memcpy(info->LeadByte, known.leadBytes, sizeof(known.leadBytes));
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
+{
+    Machine& m = machine();
+    const std::string args = Format(
+        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", Text(applicationName).c_str(),
+        Text(commandLine).c_str(), processAttributes ? "attributes" : "NULL",
+        threadAttributes ? "attributes" : "NULL", inheritHandles, (unsigned)creationFlags,
+        environment ? "environment" : "NULL", Text(currentDirectory).c_str(),
+        (unsigned)startupInfo->cb);
+    if (startupInfo->cb != sizeof(STARTUPINFOA))
+        Fault("STARTUPINFOA.cb is not its size");
+    std::string program = applicationName != NULL ? std::string(applicationName) : std::string();
+    if (applicationName == NULL && !FindProgram(Text(commandLine), program)) {
+        program.clear();
+    }
+    auto found = m.executables.find(UpperName(program));
+    if (found == m.executables.end() && program.find('.', program.rfind('\\') + 1) == std::string::npos)
+        found = m.executables.find(UpperName(program + ".exe"));
+    if (found == m.executables.end()) {
+        Log("CreateProcessA", args, "FALSE");
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    const ProcessScript& script = found->second;
+    objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
+    const size_t index = objects().processes.size() - 1;
+    m.processes.push_back(ProcessStarted{Text(commandLine), creationFlags, m.nowMs});
+    KernelObject process{ObjectKind::PROCESS};
+    process.process = index;
+    KernelObject thread{ObjectKind::THREAD};
+    thread.process = index;
+    processInformation->hProcess = NewObject(process);
+    processInformation->hThread = NewObject(thread);
+    processInformation->dwProcessId = (DWORD)(1000 + 4 * index);
+    processInformation->dwThreadId = (DWORD)(1002 + 4 * index);
+    Log("CreateProcessA", args,
+        "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
+    // A program that does nothing ends at once.
+    AdvanceTo(m.nowMs);
+    return TRUE;
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    KernelObject* object = FindObject(process, ObjectKind::PROCESS);
+    if (object == NULL || machine().getExitCodeFails) {
+        Log("GetExitCodeProcess", HandleName(process), "FALSE");
+        SetLastError(object == NULL ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const SimProcess& sim = objects().processes[object->process];
+    *exitCode = sim.exited ? sim.exitCode : STILL_ACTIVE;
+    Log("GetExitCodeProcess", HandleName(process), Format("TRUE %u", (unsigned)*exitCode));
+    return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    KernelObject* object = FindObject(handle, ObjectKind::PROCESS);
+    if (object == NULL)
+        object = FindObject(handle, ObjectKind::THREAD);
+    if (object == NULL) {
+        Log("WaitForSingleObject", Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds), "WAIT_FAILED");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    const size_t process = object->process;
+    const std::string args = Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds);
+    Machine& m = machine();
+    if (!ProcessExited(process) && milliseconds != 0) {
+        const DWORD end = ProcessEndMs(process);
+        const bool endsInTime = milliseconds == INFINITE || end - m.nowMs <= milliseconds;
+        AdvanceTo(endsInTime ? end : m.nowMs + milliseconds);
+    }
+    const DWORD result = ProcessExited(process) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    Log("WaitForSingleObject", args, result == WAIT_OBJECT_0 ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
+    return result;
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    const std::string name = HandleName(handle);
+    Log("CloseHandle", name, "");
+    if (handle == kCurrentProcess)
+        return TRUE;
+    if (CloseObject(handle, ObjectKind::PROCESS) || CloseObject(handle, ObjectKind::THREAD) ||
+        CloseObject(handle, ObjectKind::TOKEN))
+        return TRUE;
+    Fault("CloseHandle of " + name);
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}

@@ -1,0 +1,98 @@
+#include "machine.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "state.h"
+
+namespace winsim {
+
+namespace {
+
+std::string Upper(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string KeyId(RegView view, const std::string& path)
+{
+    return std::string(view == RegView::NATIVE ? "N|" : "W|") + Upper(path);
+}
+
+std::string UpperName(const std::string& name)
+{
+    return Upper(name);
+}
+
+Machine& machine()
+{
+    static Machine instance;
+    return instance;
+}
+
+void Reset()
+{
+    machine() = Machine();
+    ResetKernelObjects();
+    ResetQueue();
+}
+
+RegKey& Machine::Key(RegView view, const std::string& path)
+{
+    return keys[KeyId(is64BitWindows ? view : RegView::NATIVE, path)];
+}
+
+void Machine::SetBytes(RegView view, const std::string& path, const std::string& name,
+                       const std::string& bytes, DWORD type)
+{
+    Key(view, path).values[Upper(name)] = RegValue{type, bytes};
+}
+
+void Machine::SetString(RegView view, const std::string& path, const std::string& name,
+                        const std::string& text, DWORD type)
+{
+    SetBytes(view, path, name, text + std::string(1, '\0'), type);
+}
+
+bool Machine::HasKey(RegView view, const std::string& path) const
+{
+    return keys.count(KeyId(is64BitWindows ? view : RegView::NATIVE, path)) != 0;
+}
+
+void Machine::AddExecutable(const std::string& path, const ProcessScript& script)
+{
+    executables[Upper(path)] = script;
+}
+
+std::vector<std::string> Machine::ArgsOf(const std::string& function) const
+{
+    std::vector<std::string> args;
+    for (const ApiCall& call : calls) {
+        if (call.function == function)
+            args.push_back(call.args);
+    }
+    return args;
+}
+
+std::vector<std::string> Machine::FunctionSequence() const
+{
+    std::vector<std::string> names;
+    for (const ApiCall& call : calls)
+        names.push_back(call.function);
+    return names;
+}
+
+int Machine::OpenHandleCount() const
+{
+    return OpenKernelObjectCount();
+}
+
+}  // namespace winsim

@@ -1,0 +1,122 @@
+// The simulated machine behind windows.h. Each test sets one up (Reset, then
+// the fields it cares about) and reads back what the product did through the
+// call log, the boxes shown, the processes started and the open handles.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// The registry view a key lives in. On 32-bit Windows only NATIVE exists.
+enum class RegView { NATIVE, WOW32 };
+
+struct RegValue {
+    DWORD type;
+    std::string data;  // raw bytes, exactly as stored
+};
+
+struct RegKey {
+    // Access rights this process may be granted on the key.
+    DWORD allowedAccess = KEY_ALL_ACCESS | STANDARD_RIGHTS_ALL;
+    std::map<std::string, RegValue> values;  // by upper-case name
+};
+
+struct ApiCall {
+    std::string function;
+    std::string args;    // the arguments as the product passed them, comma-separated
+    std::string result;  // the return value, and out-values where they matter
+};
+
+// Thrown when simulated time passes a limit: the product is waiting forever.
+struct Hang {
+    std::string where;
+};
+
+struct MessageBoxShown {
+    std::string text;
+    std::string caption;  // "(null)" for a null caption
+    UINT type;
+    int answer;
+};
+
+// How a started process behaves: it ends runMs after it starts.
+struct ProcessScript {
+    DWORD runMs = 0;
+    DWORD exitCode = 0;
+    std::function<void()> onExit;  // e.g. what it leaves in the registry
+};
+
+struct ProcessStarted {
+    std::string commandLine;
+    DWORD creationFlags;
+    DWORD startMs;
+};
+
+struct PostedMessage {
+    DWORD atMs;
+    UINT message;
+    DWORD queueBits;  // the QS_* class the message falls into
+};
+
+struct Machine {
+    // Windows as reported
+    DWORD majorVersion = 6, minorVersion = 2, buildNumber = 9200;
+    bool getVersionFails = false;
+    bool is64BitWindows = true;  // our process is 32-bit, so this means WOW64
+    bool kernel32HasIsWow64Process = true;
+    bool loadLibraryFails = false;
+    UINT ansiCodePage = 932;
+    std::string modulePath = "C:\\Setup\\DBSetup.exe";
+
+    // Files that exist, by upper-case full path
+    std::map<std::string, ProcessScript> executables;
+    bool getExitCodeFails = false;
+
+    // Answers to message boxes, in order; IDOK-or-first-button when empty
+    std::deque<int> boxAnswers;
+    // Messages that arrive in our queue at a simulated time
+    std::vector<PostedMessage> incoming;
+
+    bool processHasShutdownPrivilege = true;
+
+    DWORD hangAfterMs = 24u * 3600u * 1000u;
+
+    // State the product changes
+    DWORD nowMs = 0;
+    std::map<std::string, RegKey> keys;  // by view prefix and upper-case path
+    std::vector<ApiCall> calls;
+    std::vector<MessageBoxShown> boxes;
+    std::vector<ProcessStarted> processes;
+    std::vector<MSG> dispatched;
+    bool shutdownPrivilegeEnabled = false;
+    UINT restartFlags = 0;
+    bool restartRequested = false;
+    std::vector<std::string> faults;  // product misuse the simulation noticed
+
+    // Registry set-up
+    RegKey& Key(RegView view, const std::string& path);
+    void SetString(RegView view, const std::string& path, const std::string& name,
+                   const std::string& text, DWORD type = REG_SZ);
+    void SetBytes(RegView view, const std::string& path, const std::string& name,
+                  const std::string& bytes, DWORD type);
+    bool HasKey(RegView view, const std::string& path) const;
+
+    void AddExecutable(const std::string& path, const ProcessScript& script);
+
+    // Log queries
+    std::vector<std::string> ArgsOf(const std::string& function) const;
+    std::vector<std::string> FunctionSequence() const;
+    int OpenHandleCount() const;
+};
+
+Machine& machine();
+// A fresh machine: 64-bit Windows 10 in code page 932, nothing installed.
+void Reset();
+
+}  // namespace winsim

@@ -1,0 +1,46 @@
+// What the simulated API files share: the call log and the kernel objects.
+#pragma once
+
+#include <string>
+
+#include "machine.h"
+
+namespace winsim {
+
+std::string KeyId(RegView view, const std::string& path);
+std::string UpperName(const std::string& name);
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A string argument as logged: its text, or NULL.
+std::string Text(const char* text);
+void Log(const char* function, const std::string& args, const std::string& result);
+void Fault(const std::string& what);
+
+enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY };
+
+struct KernelObject {
+    explicit KernelObject(ObjectKind objectKind) : kind(objectKind) {}
+
+    ObjectKind kind;
+    size_t process = 0;  // PROCESS, THREAD: index into the started processes
+    DWORD access = 0;    // TOKEN, REGKEY: rights granted
+    RegView view = RegView::NATIVE;  // REGKEY
+    std::string path;                // REGKEY
+};
+
+HANDLE NewObject(const KernelObject& object);
+// NULL unless handle is an open object of that kind.
+KernelObject* FindObject(HANDLE handle, ObjectKind kind);
+bool CloseObject(HANDLE handle, ObjectKind kind);
+std::string HandleName(HANDLE handle);
+
+bool ProcessExited(size_t process);
+DWORD ProcessEndMs(size_t process);
+// Moves simulated time forward, ending processes and delivering messages.
+void AdvanceTo(DWORD ms);
+
+void ResetKernelObjects();
+void ResetQueue();
+int OpenKernelObjectCount();
+
+}  // namespace winsim

@@ -1,0 +1,196 @@
+// user32: message boxes, the thread's message queue, shutdown.
+#include <algorithm>
+#include <deque>
+
+#include "state.h"
+
+using namespace winsim;
+
+namespace {
+
+struct QueuedMessage {
+    MSG msg;
+    DWORD queueBits;
+};
+
+struct Queue {
+    std::deque<QueuedMessage> messages;
+    bool newInput = false;  // arrived since the queue was last looked at
+};
+
+Queue& queue()
+{
+    static Queue instance;
+    return instance;
+}
+
+// The button the user presses when the test scripts none, and whether a
+// scripted answer is a button of this box.
+int DefaultAnswer(UINT type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_ABORTRETRYIGNORE:
+        return IDABORT;
+    case MB_YESNOCANCEL:
+    case MB_YESNO:
+        return IDYES;
+    case MB_RETRYCANCEL:
+        return IDRETRY;
+    default:
+        return IDOK;
+    }
+}
+
+bool IsButtonOf(UINT type, int answer)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OK:
+        return answer == IDOK;
+    case MB_OKCANCEL:
+        return answer == IDOK || answer == IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
+    case MB_YESNOCANCEL:
+        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+    case MB_YESNO:
+        return answer == IDYES || answer == IDNO;
+    case MB_RETRYCANCEL:
+        return answer == IDRETRY || answer == IDCANCEL;
+    default:
+        return false;
+    }
+}
+
+// Moves the messages due by now into the queue.
+void DeliverDueMessages()
+{
+    Machine& m = machine();
+    std::stable_sort(m.incoming.begin(), m.incoming.end(),
+                     [](const PostedMessage& a, const PostedMessage& b) { return a.atMs < b.atMs; });
+    while (!m.incoming.empty() && m.incoming.front().atMs <= m.nowMs) {
+        MSG msg = {};
+        msg.message = m.incoming.front().message;
+        msg.time = m.incoming.front().atMs;
+        queue().messages.push_back(QueuedMessage{msg, m.incoming.front().queueBits});
+        queue().newInput = true;
+        m.incoming.erase(m.incoming.begin());
+    }
+}
+
+}  // namespace
+
+namespace winsim {
+
+void ResetQueue()
+{
+    queue() = Queue();
+}
+
+}  // namespace winsim
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    Machine& m = machine();
+    int answer = DefaultAnswer(type);
+    if (!m.boxAnswers.empty()) {
+        answer = m.boxAnswers.front();
+        m.boxAnswers.pop_front();
+    }
+    if (!IsButtonOf(type, answer))
+        Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
+    m.boxes.push_back(MessageBoxShown{Text(text), caption != NULL ? caption : "(null)", type, answer});
+    Log("MessageBoxA",
+        Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Text(text).c_str(),
+               Text(caption).c_str(), type),
+        Format("%d", answer));
+    return answer;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask)
+{
+    Machine& m = machine();
+    const std::string args = Format("%u, %s, %d, %u, 0x%x", (unsigned)count, handles ? "handles" : "NULL",
+                                    waitAll, (unsigned)milliseconds, (unsigned)wakeMask);
+    DeliverDueMessages();
+    DWORD wakeAt = milliseconds == INFINITE ? 0xFFFFFFFF : m.nowMs + milliseconds;
+    DWORD result = WAIT_TIMEOUT;
+    // Only input that is new since the queue was last looked at wakes the wait.
+    for (const QueuedMessage& queued : queue().messages) {
+        if (queue().newInput && (queued.queueBits & wakeMask) != 0) {
+            wakeAt = m.nowMs;
+            result = WAIT_OBJECT_0 + count;
+        }
+    }
+    for (const PostedMessage& incoming : m.incoming) {
+        if (result != WAIT_TIMEOUT)
+            break;
+        if ((incoming.queueBits & wakeMask) != 0 && incoming.atMs <= wakeAt) {
+            wakeAt = std::max(incoming.atMs, m.nowMs);
+            result = WAIT_OBJECT_0 + count;
+            break;
+        }
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        KernelObject* process = FindObject(handles[i], ObjectKind::PROCESS);
+        if (process == NULL)
+            continue;
+        const DWORD end = ProcessExited(process->process) ? m.nowMs : ProcessEndMs(process->process);
+        if (end <= wakeAt && (result == WAIT_TIMEOUT || end < wakeAt)) {
+            wakeAt = end;
+            result = WAIT_OBJECT_0 + i;
+        }
+    }
+    if (result == WAIT_TIMEOUT && milliseconds == INFINITE) {
+        Log("MsgWaitForMultipleObjects", args, "hang");
+        throw Hang{"MsgWaitForMultipleObjects with nothing to wake it"};
+    }
+    AdvanceTo(wakeAt);
+    DeliverDueMessages();
+    Log("MsgWaitForMultipleObjects", args, result == WAIT_TIMEOUT ? "WAIT_TIMEOUT" : Format("%u", (unsigned)result));
+    return result;
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg)
+{
+    const std::string args = Format("msg, %s, %u, %u, %u", window ? "window" : "NULL", filterMin, filterMax, removeMsg);
+    DeliverDueMessages();
+    queue().newInput = false;
+    if (queue().messages.empty()) {
+        Log("PeekMessageA", args, "FALSE");
+        return FALSE;
+    }
+    *msg = queue().messages.front().msg;
+    if (removeMsg & PM_REMOVE)
+        queue().messages.pop_front();
+    Log("PeekMessageA", args, Format("TRUE 0x%x", msg->message));
+    return TRUE;
+}
+
+BOOL TranslateMessage(const MSG* msg)
+{
+    Log("TranslateMessage", Format("0x%x", msg->message), "");
+    return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg)
+{
+    machine().dispatched.push_back(*msg);
+    Log("DispatchMessageA", Format("0x%x", msg->message), "");
+    return 0;
+}
+
+BOOL ExitWindowsEx(UINT flags, DWORD reason)
+{
+    Machine& m = machine();
+    const std::string args = Format("0x%x, 0x%x", flags, (unsigned)reason);
+    if (!m.shutdownPrivilegeEnabled) {
+        Log("ExitWindowsEx", args, "FALSE");
+        SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+        return FALSE;
+    }
+    m.restartRequested = (flags & EWX_REBOOT) != 0;
+    m.restartFlags = flags;
+    Log("ExitWindowsEx", args, "TRUE");
+    return TRUE;
+}
