@@ -1,0 +1,149 @@
+/* Stand-in for the database setup package in tests and the demo: a 64-bit
+ * console program that reads the answer file named on its command line and
+ * registers the instance named there in the 64-bit registry view, as the real
+ * package does. Knobs for tests come from the environment, never from the
+ * shipped answer file:
+ *   DBSETUP_STANDIN_DELAY_MS      run this long before ending
+ *   DBSETUP_STANDIN_EXIT_CODE     end with this code (default 0)
+ *   DBSETUP_STANDIN_VERSION       CurrentVersion to register (default 14.0.1000.169)
+ *   DBSETUP_STANDIN_WRITE_NOTHING leave the registry as it is
+ *   DBSETUP_STANDIN_LOG           append the command line and the end time here */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <windows.h>
+
+static const wchar_t *env(const wchar_t *name, wchar_t *buffer, DWORD size)
+{
+    DWORD length = GetEnvironmentVariableW(name, buffer, size);
+    return length > 0 && length < size ? buffer : NULL;
+}
+
+/* Milliseconds since 1970, comparable with the box reader's times. */
+static unsigned long long now_ms(void)
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t = {.LowPart = ft.dwLowDateTime, .HighPart = ft.dwHighDateTime};
+    return t.QuadPart / 10000ULL - 11644473600000ULL;
+}
+
+static void log_line(const wchar_t *format, ...)
+{
+    wchar_t path[MAX_PATH];
+    if (!env(L"DBSETUP_STANDIN_LOG", path, MAX_PATH))
+        return;
+    FILE *file = _wfopen(path, L"ab");
+    if (!file)
+        return;
+    wchar_t text[4096];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(text, 4095, format, args);
+    va_end(args);
+    text[4095] = 0;
+    char utf8[16384];
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), NULL, NULL);
+    if (n > 1)
+        fwrite(utf8, 1, n - 1, file);
+    fputc('\n', file);
+    fclose(file);
+}
+
+/* The path after /ConfigurationFile=, quoted or not. */
+static BOOL answer_file_path(const wchar_t *command_line, wchar_t *path, size_t size)
+{
+    const wchar_t *p = wcsstr(command_line, L"/ConfigurationFile=");
+    if (!p)
+        return FALSE;
+    p += wcslen(L"/ConfigurationFile=");
+    wchar_t end = L' ';
+    if (*p == L'"') {
+        end = L'"';
+        ++p;
+    }
+    size_t n = 0;
+    while (p[n] && p[n] != end && n + 1 < size)
+        ++n;
+    wmemcpy(path, p, n);
+    path[n] = 0;
+    return n > 0;
+}
+
+/* INSTANCENAME=VALUE or INSTANCENAME="VALUE" in the [OPTIONS] section. */
+static BOOL instance_name(const wchar_t *file, wchar_t *name, size_t size)
+{
+    FILE *in = _wfopen(file, L"rb");
+    if (!in)
+        return FALSE;
+    char line[1024];
+    BOOL found = FALSE;
+    while (!found && fgets(line, sizeof(line), in)) {
+        char *p = line;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (_strnicmp(p, "INSTANCENAME", 12) != 0)
+            continue;
+        p += 12;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p++ != '=')
+            continue;
+        while (*p == ' ' || *p == '\t' || *p == '"')
+            ++p;
+        size_t n = strcspn(p, "\"\r\n");
+        found = n > 0 && MultiByteToWideChar(CP_UTF8, 0, p, (int)n, name, (int)size - 1) > 0;
+        if (found)
+            name[n < size ? n : size - 1] = 0;
+    }
+    fclose(in);
+    return found;
+}
+
+static BOOL set_string(const wchar_t *key_path, const wchar_t *value_name, const wchar_t *text)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, NULL, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                        NULL, &key, NULL) != ERROR_SUCCESS)
+        return FALSE;
+    LONG status = RegSetValueExW(key, value_name, 0, REG_SZ, (const BYTE *)text,
+                                 (DWORD)((wcslen(text) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+int wmain(void)
+{
+    const wchar_t *command_line = GetCommandLineW();
+    log_line(L"command %ls", command_line);
+
+    wchar_t buffer[64];
+    const wchar_t *delay = env(L"DBSETUP_STANDIN_DELAY_MS", buffer, 64);
+    if (delay)
+        Sleep((DWORD)_wtoi(delay));
+
+    int exit_code = 0;
+    const wchar_t *code = env(L"DBSETUP_STANDIN_EXIT_CODE", buffer, 64);
+    if (code)
+        exit_code = _wtoi(code);
+
+    wchar_t file[MAX_PATH * 2], name[128];
+    if (!answer_file_path(command_line, file, MAX_PATH * 2) || !instance_name(file, name, 128)) {
+        log_line(L"no answer file or no instance name");
+        exit_code = 1;
+    } else if (!env(L"DBSETUP_STANDIN_WRITE_NOTHING", buffer, 64)) {
+        wchar_t version[64] = L"14.0.1000.169";
+        if (env(L"DBSETUP_STANDIN_VERSION", buffer, 64))
+            wcscpy(version, buffer);
+        wchar_t key[512], sql_path[512];
+        swprintf(sql_path, 512, L"C:\\Program Files\\Microsoft SQL Server\\MSSQL14.%ls\\MSSQL", name);
+        swprintf(key, 512, L"SOFTWARE\\Microsoft\\Microsoft SQL Server\\%ls\\Setup", name);
+        BOOL ok = set_string(key, L"SQLPath", sql_path);
+        swprintf(key, 512, L"SOFTWARE\\Microsoft\\Microsoft SQL Server\\%ls\\MSSQLServer\\CurrentVersion", name);
+        ok = set_string(key, L"CurrentVersion", version) && ok;
+        log_line(L"registered %ls at %ls: %ls", name, version, ok ? L"ok" : L"failed");
+    }
+    log_line(L"end %llu", now_ms());
+    return exit_code;
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds everything and runs every test: the unit tests
+# (also under AddressSanitizer and UndefinedBehaviorSanitizer), the checks of
+# the built DBSetup.exe, and the end-to-end runs under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "$(id -u)" -eq 0 ]; then bash tools/setup.sh; else sudo bash tools/setup.sh; fi
+
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize
+
+cmake --preset host >/dev/null
+cmake --build --preset host
+ctest --preset all
