@@ -12,7 +12,7 @@ bool g_leadBytes[256];
 struct MbcsModuleInit {
     MbcsModuleInit() { AfxSetMbcsCodePage(0); }
 };
-MbcsModuleInit g_mbcsModuleInit __attribute__((init_priority(101)));
+MbcsModuleInit g_mbcsModuleInit __attribute__((init_priority(102)));
 
 }  // namespace
 

@@ -199,20 +199,68 @@ HMODULE LoadLibraryA(LPCSTR name)
     return kKernel32;
 }
 
+HMODULE GetModuleHandleA(LPCSTR name)
+{
+    // Kernel32 is in every process; a handle from here takes no reference.
+    const std::string upper = UpperName(Text(name));
+    const bool found = upper == "KERNEL32.DLL" || upper == "KERNEL32";
+    Log("GetModuleHandleA", Text(name), found ? "kernel32" : "NULL");
+    if (!found) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return NULL;
+    }
+    return kKernel32;
+}
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
-    if (module != kKernel32 || objects().kernel32References == 0) {
+    if (module != kKernel32) {
         Fault("GetProcAddress on a module that is not loaded");
         SetLastError(ERROR_INVALID_HANDLE);
         return NULL;
     }
-    const bool found = strcmp(name, "IsWow64Process") == 0 && machine().kernel32HasIsWow64Process;
-    Log("GetProcAddress", Format("kernel32, %s", name), found ? "found" : "NULL");
-    if (!found) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return NULL;
+    const Machine& m = machine();
+    const struct {
+        const char* name;
+        bool present;
+        FARPROC entry;
+    } kExports[] = {
+        {"IsWow64Process", m.kernel32HasIsWow64Process, (FARPROC)(void*)&IsWow64Process},
+        {"SetDefaultDllDirectories", m.kernel32HasSetDefaultDllDirectories,
+         (FARPROC)(void*)&SetDefaultDllDirectories},
+        {"SetDllDirectoryA", m.kernel32HasSetDllDirectory, (FARPROC)(void*)&SetDllDirectoryA},
+    };
+    FARPROC entry = NULL;
+    for (const auto& export_ : kExports) {
+        if (strcmp(name, export_.name) == 0 && export_.present)
+            entry = export_.entry;
     }
-    return (FARPROC)(void*)&IsWow64Process;
+    Log("GetProcAddress", Format("kernel32, %s", name), entry != NULL ? "found" : "NULL");
+    if (entry == NULL)
+        SetLastError(ERROR_PROC_NOT_FOUND);
+    return entry;
+}
+
+BOOL SetDefaultDllDirectories(DWORD directoryFlags)
+{
+    Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
+    if (!machine().kernel32HasSetDefaultDllDirectories)
+        Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
+    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32) {
+        SetLastError(ERROR_INVALID_PARAMETER);  // the simulation knows this one flag only
+        return FALSE;
+    }
+    machine().dllSearch = "system32 only";
+    return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR path)
+{
+    Log("SetDllDirectoryA", path == NULL ? "NULL" : "\"" + std::string(path) + "\"", "");
+    if (!machine().kernel32HasSetDllDirectory)
+        Fault("SetDllDirectoryA called where Kernel32 has no such entry");
+    machine().dllSearch = path != NULL && path[0] == '\0' ? "without current folder" : "standard";
+    return TRUE;
 }
 
 BOOL FreeLibrary(HMODULE module)

@@ -71,6 +71,9 @@ struct Machine {
     bool is64BitWindows = true;  // our process is 32-bit, so this means WOW64
     bool kernel32HasIsWow64Process = true;
     bool loadLibraryFails = false;
+    // Windows 8 and 7 with its 2011 update have the first; XP SP1 and later the second.
+    bool kernel32HasSetDefaultDllDirectories = true;
+    bool kernel32HasSetDllDirectory = true;
     UINT ansiCodePage = 932;
     std::string modulePath = "C:\\Setup\\DBSetup.exe";
 
@@ -95,6 +98,8 @@ struct Machine {
     std::vector<ProcessStarted> processes;
     std::vector<MSG> dispatched;
     bool shutdownPrivilegeEnabled = false;
+    // Where later DLL loads look: "standard", "system32 only", "without current folder"
+    std::string dllSearch = "standard";
     UINT restartFlags = 0;
     bool restartRequested = false;
     std::vector<std::string> faults;  // product misuse the simulation noticed

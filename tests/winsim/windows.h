@@ -145,6 +145,7 @@ typedef intptr_t (*FARPROC)();
 #define EWX_FORCE 0x00000004
 
 #define CP_ACP 0
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;
@@ -245,6 +246,9 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 HMODULE LoadLibraryA(LPCSTR name);
+HMODULE GetModuleHandleA(LPCSTR name);
+BOOL SetDefaultDllDirectories(DWORD directoryFlags);
+BOOL SetDllDirectoryA(LPCSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 HANDLE GetCurrentProcess();
