@@ -22,7 +22,7 @@ SRC
     need_update=1
 fi
 
-packages=(cmake ninja-build g++ libgtest-dev
+packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev
           wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick locales fonts-noto-cjk
           python3-pefile)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds everything and runs every test: the unit tests
-# (also under AddressSanitizer and UndefinedBehaviorSanitizer), the checks of
-# the built DBSetup.exe, and the end-to-end runs under Wine.
+# (also under AddressSanitizer and UndefinedBehaviorSanitizer), a short run
+# of each fuzz target, the checks of the built DBSetup.exe and its bundle, and
+# the end-to-end runs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then bash tools/setup.sh; else sudo bash tools/setup.sh; fi
@@ -9,6 +10,10 @@ if [ "$(id -u)" -eq 0 ]; then bash tools/setup.sh; else sudo bash tools/setup.sh
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz -j2
 
 cmake --preset host >/dev/null
 cmake --build --preset host

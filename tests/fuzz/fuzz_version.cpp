@@ -1,0 +1,67 @@
+// Registry values of any bytes, type and length: detection always gives a
+// defined generation and leaves no key open; the splitter loses nothing.
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+
+#include "fuzz_check.h"
+#include "sql_detect.h"
+#include "token_splitter.h"
+
+namespace {
+
+const char kSetupKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\Setup";
+const char kVersionKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\MSSQLServer\\CurrentVersion";
+const DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_NONE};
+
+void CheckSplit(const std::string& raw)
+{
+    const CString text(raw.c_str());
+    CTokenSplitter splitter;
+    splitter.m_strDelimiters = ".";
+    splitter.Split(text);
+    int dots = 0;
+    for (int at = 0, n; (n = AfxMbcsCharLength((const char*)text + at)) != 0; at += n)
+        dots += n == 1 && text[at] == '.';
+    FUZZ_CHECK(splitter.m_arrTokens.GetSize() == dots + 1);
+    std::string joined(splitter.GetToken(0));
+    for (int i = 1; i < splitter.m_arrTokens.GetSize(); ++i)
+        joined += "." + std::string(splitter.GetToken(i));
+    FUZZ_CHECK(joined == std::string(text));
+    FUZZ_CHECK(std::string(splitter.GetToken(dots + 1)).empty());
+}
+
+}  // namespace
+
+// Input: types and views of the two values, the SQLPath length, then the bytes.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    UseJapaneseMachine();
+    winsim::Machine& m = winsim::machine();
+    const DWORD pathType = kTypes[(data[0] & 0x0F) % 6];
+    const DWORD versionType = kTypes[(data[0] >> 4) % 6];
+    const winsim::RegView pathView = data[1] & 1 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
+    const winsim::RegView versionView = data[1] & 2 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
+    const size_t rest = size - 2;
+    const size_t pathLength = rest == 0 ? 0 : (data[1] >> 2) * 5 % (rest + 1);
+    const std::string path((const char*)data + 2, pathLength);
+    const std::string version((const char*)data + 2 + pathLength, rest - pathLength);
+    m.SetBytes(pathView, kSetupKey, "SQLPath", path, pathType);
+    if (!(data[1] & 0x80))
+        m.SetBytes(versionView, kVersionKey, "CurrentVersion", version, versionType);
+
+    const SqlKind kind = DetectSqlServer();
+    FUZZ_CHECK(kind >= SQL_UNKNOWN && kind <= SQL_2017);
+    FUZZ_CHECK(m.OpenHandleCount() == 0);
+    FUZZ_CHECK(m.faults.empty());
+    int major = 0, minor = 0;
+    const BOOL read = ReadSqlServerVersion(&major, &minor);
+    FUZZ_CHECK(read == (major != -1));
+    FUZZ_CHECK(m.OpenHandleCount() == 0);
+
+    CheckSplit(version);
+    return 0;
+}
