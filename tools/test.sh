@@ -11,7 +11,7 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
 
-cmake --preset fuzz >/dev/null
+cmake --preset fuzz -DDBSETUP_FUZZ_SECONDS=20 >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz -j2
 
