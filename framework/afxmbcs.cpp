@@ -50,9 +50,9 @@ int AfxMbcsCharLength(const char* text)
     return 1;
 }
 
-char* AfxMbcsFindLast(char* text, char ch)
+const char* AfxMbcsFindLast(const char* text, char ch)
 {
-    char* last = NULL;
+    const char* last = NULL;
     for (int n; (n = AfxMbcsCharLength(text)) != 0; text += n) {
         if (n == 1 && *text == ch)
             last = text;

@@ -15,4 +15,4 @@ int AfxMbcsCharLength(const char* text);
 
 // The last occurrence of the single-byte character ch that is not the second
 // byte of a double-byte character, or NULL.
-char* AfxMbcsFindLast(char* text, char ch);
+const char* AfxMbcsFindLast(const char* text, char ch);

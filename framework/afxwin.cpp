@@ -42,15 +42,13 @@ void CWinApp::TakeTitleFromModule()
         if (length < (DWORD)room || room >= 32768)
             break;
     }
-    // Walk by character: in code page 932 a second byte may equal '\\' or '.'.
-    char* name = path.GetBuffer(0);
-    char* lastSlash = AfxMbcsFindLast(name, '\\');
+    // Walk by character: in code page 932 a second byte may equal '\\'.
+    const char* name = path;
+    const char* lastSlash = AfxMbcsFindLast(name, '\\');
     if (lastSlash != NULL)
         name = lastSlash + 1;
-    char* dot = AfxMbcsFindLast(name, '.');
-    if (dot != NULL)
-        *dot = '\0';
-    m_strAppName = CString(name);
+    const char* dot = AfxMbcsFindLast(name, '.');
+    m_strAppName = dot != NULL ? CString(name).Left((int)(dot - name)) : CString(name);
     m_pszAppName = m_strAppName;
 }
 

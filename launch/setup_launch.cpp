@@ -44,9 +44,9 @@ void LaunchSqlSetup()
     GetModuleFileNameA(NULL, path, sizeof(path));
     path[sizeof(path) - 1] = '\0';  // a truncating Windows XP leaves no terminator
     // A byte-wise search would cut inside a double-byte name whose second byte is '\\'.
-    char* lastSlash = AfxMbcsFindLast(path, '\\');
+    const char* lastSlash = AfxMbcsFindLast(path, '\\');
     if (lastSlash != NULL)
-        *lastSlash = '\0';
+        path[lastSlash - path] = '\0';
     char commandLine[kCommandLineSize];
     memset(commandLine, 0, sizeof(commandLine));
     _snprintf(commandLine, sizeof(commandLine) - 1, kSetupCommandFormat, path, path);
