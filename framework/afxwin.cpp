@@ -1,6 +1,7 @@
 #include "afxwin.h"
 
 #include "afxmbcs.h"
+#include "afxmodule.h"
 
 namespace {
 
@@ -35,13 +36,7 @@ void CWinApp::TakeTitleFromModule()
 {
     if (!m_bTitleFromModule)
         return;
-    CString path;
-    for (int room = MAX_PATH; ; room *= 2) {
-        DWORD length = GetModuleFileNameA(NULL, path.GetBuffer(room), (DWORD)room);
-        path.ReleaseBuffer(length < (DWORD)room ? (int)length : 0);
-        if (length < (DWORD)room || room >= 32768)
-            break;
-    }
+    const CString path = AfxGetModuleFileName();
     // Walk by character: in code page 932 a second byte may equal '\\'.
     const char* name = path;
     const char* lastSlash = AfxMbcsFindLast(name, '\\');

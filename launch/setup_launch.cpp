@@ -1,19 +1,15 @@
 #include "setup_launch.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "afxmbcs.h"
+#include "afxmodule.h"
 #include "afxstr.h"
 
 namespace {
 
 const char kSetupCommandFormat[] =
     "\"%s\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
-// The fixed text of the format, placeholders left out.
-const int kSetupCommandFixedLength = sizeof(kSetupCommandFormat) - 1 - 4;
-// Room for the longest folder a MAX_PATH module path can give, in both places.
-const int kCommandLineSize = kSetupCommandFixedLength + 2 * (MAX_PATH - 1) + 1;
 
 const char kLaunchErrorCaption[] = "起動エラー";
 const char kLaunchErrorFormat[] = "%s 起動エラー";
@@ -39,18 +35,15 @@ bool IsStillRunning(HANDLE process)
 
 void LaunchSqlSetup()
 {
-    char path[MAX_PATH];
-    memset(path, 0, sizeof(path));
-    GetModuleFileNameA(NULL, path, sizeof(path));
-    path[sizeof(path) - 1] = '\0';  // a truncating Windows XP leaves no terminator
+    CString folder = AfxGetModuleFileName();
     // A byte-wise search would cut inside a double-byte name whose second byte is '\\'.
-    const char* lastSlash = AfxMbcsFindLast(path, '\\');
+    const char* lastSlash = AfxMbcsFindLast(folder, '\\');
     if (lastSlash != NULL)
-        path[lastSlash - path] = '\0';
-    char commandLine[kCommandLineSize];
-    memset(commandLine, 0, sizeof(commandLine));
-    _snprintf(commandLine, sizeof(commandLine) - 1, kSetupCommandFormat, path, path);
-    RunAndWait(commandLine);
+        folder = folder.Left((int)(lastSlash - (const char*)folder));
+    // Sized to the folder: a fixed buffer would cut or overrun a long one.
+    CString commandLine;
+    commandLine.Format(kSetupCommandFormat, (const char*)folder, (const char*)folder);
+    RunAndWait(commandLine.GetBuffer(0));
 }
 
 void RunAndWait(char* commandLine)

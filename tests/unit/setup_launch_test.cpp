@@ -27,6 +27,9 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
 {
     const std::string longFolder = "C:\\" + std::string(240, 'L');  // past the 225 that fit 520 bytes
     const std::string longestFolder = "C:\\" + std::string(248, 'M');  // module path of 259 bytes
+    std::string japaneseFolder = "C:\\";  // 160 characters, but 323 bytes in code page 932
+    for (int i = 0; i < 40; ++i)
+        japaneseFolder += "データ表";
     struct Case {
         std::string modulePath;
         std::string folder;
@@ -39,6 +42,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         {"C:\\Setup\\表.exe", "C:\\Setup"},
         {longFolder + "\\DBSetup.exe", longFolder},
         {longestFolder + "\\DBSetup.exe", longestFolder},
+        {japaneseFolder + "\\DBSetup.exe", japaneseFolder},
     };
     for (const Case& c : cases) {
         winsim::Reset();
@@ -52,11 +56,19 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
     }
 }
 
-TEST_F(SetupLaunchTest, ModuleIsAskedForWithMaxPath)
+TEST_F(SetupLaunchTest, ModulePathIsAskedAgainWhenItDoesNotFit)
 {
     PlaceSetup("C:\\Setup", 0);
     LaunchSqlSetup();
     EXPECT_EQ(m.ArgsOf("GetModuleFileNameA"), std::vector<std::string>{"NULL, 260"});
+
+    winsim::Reset();
+    const std::string folder = "C:\\" + std::string(400, 'x');
+    m.modulePath = folder + "\\DBSetup.exe";
+    PlaceSetup(folder, 0);
+    LaunchSqlSetup();
+    EXPECT_EQ(m.ArgsOf("GetModuleFileNameA"), (std::vector<std::string>{"NULL, 260", "NULL, 520"}));
+    EXPECT_EQ(m.processes.size(), 1u);
 }
 
 TEST_F(SetupLaunchTest, StartsWithExactFlagsAndStartupRecord)

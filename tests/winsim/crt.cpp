@@ -1,4 +1,4 @@
-// msvcrt's formatters, which differ from C99's snprintf when text is cut.
+// msvcrt's formatter, which differs from C99's snprintf when text is cut.
 #include <stdio.h>
 #include <string.h>
 
@@ -22,13 +22,4 @@ int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
     }
     memcpy(buffer, text.data(), count);
     return (size_t)length == count ? length : -1;
-}
-
-int _snprintf(char* buffer, size_t count, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    const int written = _vsnprintf(buffer, count, format, args);
-    va_end(args);
-    return written;
 }

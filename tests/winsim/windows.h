@@ -285,7 +285,6 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            LPDWORD returnLength);
 
-// msvcrt's own formatters: -1 when the text does not fit, and no terminator
+// msvcrt's own formatter: -1 when the text does not fit, and no terminator
 // when it fits exactly.
 int _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
-int _snprintf(char* buffer, size_t count, const char* format, ...);

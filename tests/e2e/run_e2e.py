@@ -1,0 +1,188 @@
+#!/usr/bin/python3
+"""Runs DBSetup.exe under Wine and checks every message box it shows.
+
+  run_e2e.py prepare  --work DIR
+  run_e2e.py scenario NAME --work DIR --exe DBSetup.exe --tools DIR
+  run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR
+  run_e2e.py list
+"""
+import argparse
+import sys
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+import winebox
+from xserver import XServerError
+from scenarios import BY_NAME, SCENARIOS, Box
+
+
+def prefix_for(work: str, arch: str) -> winebox.Prefix:
+    return winebox.Prefix(Path(work) / f"prefix-{arch}", arch)
+
+
+def ready_prefix(work: str, arch: str) -> winebox.Prefix:
+    prefix = prefix_for(work, arch)
+    if not prefix.exists():
+        raise winebox.WineError(f"{prefix.path} does not exist: run `run_e2e.py prepare --work {work}` first")
+    return prefix
+
+
+def seen_boxes(run: winebox.Run) -> list:
+    return [Box(b["text"], tuple(b["buttons"]), b["caption"]) for b in run.boxes]
+
+
+def format_box(box: Box) -> str:
+    body = "\n".join("    " + line for line in box.text.split("\n"))
+    return f"  [{box.caption}]\n{body}\n    buttons: {' '.join(box.buttons) or '(none)'}"
+
+
+def print_run(run: winebox.Run) -> None:
+    for i, (box, raw) in enumerate(zip(seen_boxes(run), run.boxes), 1):
+        print(f"box {i} at {raw['t']:.2f} s, pressed {raw['pressed'] or 'nothing'}:")
+        print(format_box(box))
+    if not run.boxes:
+        print("no message box")
+    if run.exit_code is not None:
+        print(f"program ended with exit code {run.exit_code}")
+    elif run.timed_out:
+        print("program did not end in time and was killed")
+    if run.error:
+        print(f"harness error: {run.error}")
+
+
+def first_difference(expected: list, seen: list) -> str:
+    for i, (e, s) in enumerate(zip(expected, seen), 1):
+        for field in ("caption", "text", "buttons"):
+            if getattr(e, field) != getattr(s, field):
+                return f"box {i} {field}: expected {getattr(e, field)!r}, seen {getattr(s, field)!r}"
+    return f"expected {len(expected)} boxes, seen {len(seen)}"
+
+
+def expected_setup_command(folder: str) -> str:
+    return (f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" '
+            f'/ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"')
+
+
+def problems(scenario, run: winebox.Run) -> list:
+    found = []
+    if run.timed_out:
+        found.append("the program did not end")
+    if run.error:
+        found.append(run.error)
+    expected, seen = list(scenario.boxes), seen_boxes(run)
+    if expected != seen:
+        found.append(first_difference(expected, seen))
+    if scenario.setup_started is False and run.setup_log:
+        found.append("the setup package was started")
+    if scenario.setup_started:
+        command = expected_setup_command(scenario.layout.folder)
+        if run.setup_command != command:
+            found.append(f"setup command line: expected {command!r}, seen {run.setup_command!r}")
+        elif run.boxes and run.setup_end_ms and run.boxes[0]["epoch_ms"] < run.setup_end_ms:
+            found.append("a box came before the setup package had ended")
+    if scenario.restart is not None and run.restart_requested != scenario.restart:
+        found.append("a restart was requested" if run.restart_requested else "no restart was requested")
+    if scenario.reference and (not run.extras or not run.extras[0].boxes or not run.extras[0].setup_end_ms):
+        found.append("the reference waiter did not run")
+    return found
+
+
+def report_wait(run: winebox.Run) -> None:
+    """From the package's end to the next box: the installer against the reference waiter."""
+    reference = run.extras[0]
+    ours = run.boxes[0]["epoch_ms"] - run.setup_end_ms
+    theirs = reference.boxes[0]["epoch_ms"] - reference.setup_end_ms
+    print(f"from the setup's end to the next box: installer {ours} ms, reference waiter {theirs} ms, "
+          f"difference {ours - theirs} ms (poll interval 500 ms)")
+    print(f"installer: {run.cpu_ms} ms processor time, peak working set {run.peak_ws_kb} KiB")
+
+
+def cmd_prepare(args) -> int:
+    # Creating a prefix is mostly waiting: both at once take about as long as one.
+    prefixes = [prefix_for(args.work, arch) for arch in winebox.ARCHES]
+    with ThreadPoolExecutor(len(prefixes)) as pool:
+        futures = [pool.submit(p.create) for p in prefixes]
+    for prefix, future in zip(prefixes, futures):
+        seconds = future.result()
+        state = "already there" if seconds is None else f"created in {seconds:.1f} s"
+        print(f"{prefix.arch} prefix {prefix.path}: {state}")
+    return 0
+
+
+def cmd_scenario(args) -> int:
+    scenario = BY_NAME[args.name]
+    prefix = ready_prefix(args.work, scenario.arch)
+    print(f"scenario {scenario.name}: {scenario.arch} prefix, Wine version '{scenario.version}'")
+    run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), scenario.version,
+                              scenario.answers, scenario.registry, scenario.layout,
+                              ("refwait32.exe",) if scenario.reference else ())
+    print_run(run)
+    found = problems(scenario, run)
+    if scenario.reference and not found:
+        report_wait(run)
+    if found:
+        print("\nexpected:")
+        for box in scenario.boxes:
+            print(format_box(box))
+        if not scenario.boxes:
+            print("  no message box")
+        print("\nFAIL " + scenario.name + ": " + "; ".join(found))
+        return 1
+    print(f"PASS {scenario.name} in {run.seconds:.1f} s")
+    return 0
+
+
+def cmd_demo(args) -> int:
+    prefix = ready_prefix(args.work, "win64")
+    print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
+          "(a stand-in that registers the instance) and ConfigurationFile.ini; every box answered OK\n")
+    run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
+                              winebox.Layout(package=True, trace_processes=True))
+    if run.setup_command:
+        print(f"setup package started as: {run.setup_command}")
+    if run.restart_requested:
+        print("Windows was asked to restart (Wine ends the session)")
+    print_run(run)
+    print(f"({run.seconds:.1f} s)")
+    return 0 if run.exit_code is not None else 1
+
+
+def cmd_list(_args) -> int:
+    for scenario in SCENARIOS:
+        print(scenario.name)
+    return 0
+
+
+def main() -> int:
+    sys.stdout.reconfigure(encoding="utf-8")
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = parser.add_subparsers(dest="command", required=True)
+
+    def with_program(p):
+        p.add_argument("--work", required=True, help="folder holding the Wine prefixes")
+        p.add_argument("--exe", required=True, help="DBSetup.exe to test")
+        p.add_argument("--tools", required=True, help="folder with boxreader32.exe and boxreader64.exe")
+
+    sub.add_parser("prepare").add_argument("--work", required=True)
+    scenario = sub.add_parser("scenario")
+    scenario.add_argument("name", choices=list(BY_NAME))
+    with_program(scenario)
+    with_program(sub.add_parser("demo"))
+    sub.add_parser("list")
+
+    args = parser.parse_args()
+    start = time.monotonic()
+    try:
+        rc = {"prepare": cmd_prepare, "scenario": cmd_scenario,
+              "demo": cmd_demo, "list": cmd_list}[args.command](args)
+    except (winebox.WineError, XServerError) as e:
+        print(f"error: {e}", file=sys.stderr)
+        return 2
+    if args.command != "list":
+        print(f"total {time.monotonic() - start:.1f} s")
+    return rc
+
+
+if __name__ == "__main__":
+    sys.exit(main())

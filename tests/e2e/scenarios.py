@@ -1,0 +1,141 @@
+"""What the installer must show on each simulated machine, box by box."""
+from dataclasses import dataclass
+
+from winebox import Layout, RegValue
+
+PRODUCT = "SQL Server 2017 Express"
+CAPTION = "DBSetup"
+SETUP_TITLE = f"{PRODUCT} インストール"
+
+
+@dataclass(frozen=True)
+class Box:
+    text: str
+    buttons: tuple = ("OK",)
+    caption: str = CAPTION
+
+
+@dataclass(frozen=True)
+class Scenario:
+    name: str
+    arch: str          # "win64" or "win32" prefix
+    version: str       # Wine's name for the reported Windows version
+    boxes: tuple       # every box, in order; empty: the program shows none
+    answers: tuple = ()   # buttons to press, in order; afterwards OK, else Cancel
+    registry: tuple = ()  # RegValue seeds, written after the test keys are removed
+    layout: Layout = Layout()
+    setup_started: bool | None = None  # whether the setup package must (not) have run
+    restart: bool | None = None        # whether a restart must (not) have been requested
+    reference: bool = False            # also time a reference waiter on the same package
+
+
+def os_too_old(os_name: str) -> Box:
+    return Box(f"{os_name} に {PRODUCT} をインストールする事はできません。\n\n"
+               "SQL Server 2014 Express 以前の SQL Server をインストールしてください。")
+
+
+def already_installed(name: str) -> Box:
+    return Box(f"既に {name} がインストールされている為、データベースのインストールは不要です。\n\n"
+               "データベースを入れ直す場合は、事前にデータのバックアップを取って下さい。",
+               caption=SETUP_TITLE)
+
+
+def upgrade_needed(name: str) -> Box:
+    return Box(f"{name} がインストールされています。\n\n"
+               "このバージョンには対応していない為、データベースのアップグレードが必要です。\n"
+               "アップグレード手順については、Q&Aを確認するか、サポートセンターまでご連絡下さい。",
+               caption=SETUP_TITLE)
+
+
+def restart_question(caption: str = CAPTION) -> Box:
+    return Box("インストールが正常に終了しました。\nコンピュータを再起動する必要があります。\n今、再起動しますか？",
+               ("OK", "CANCEL"), caption)
+
+
+def launch_error(folder: str) -> Box:
+    return Box(f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" /ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"'
+               " 起動エラー", caption="起動エラー")
+
+
+OS_UNKNOWN = Box(f"このコンピュータのOSに {PRODUCT} をインストールする事はできません。\n\n"
+                 "インストールを中断します。")
+INSTALL_FAILED = Box(f"{PRODUCT} がインストールできませんでした。\n\n"
+                     "インストール前に、コンピュータの再起動が必要となる場合があります。\n"
+                     "再起動後に、もう一度インストールをお試しください。")
+
+INSTANCE = r"HKLM\SOFTWARE\Microsoft\Microsoft SQL Server\VALTERNADB"
+PATH_2017 = r"C:\Program Files\Microsoft SQL Server\MSSQL14.VALTERNADB\MSSQL"
+
+
+def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
+    return (RegValue(view, INSTANCE + r"\Setup", "SQLPath", "REG_SZ", path),
+            RegValue(view, INSTANCE + r"\MSSQLServer\CurrentVersion", "CurrentVersion", "REG_SZ", version))
+
+
+PACKAGE = Layout(package=True)
+# A folder of 230 bytes: over the 225 that a 520-byte command line holds, yet
+# the package's path beside it stays within MAX_PATH (260 characters).
+LONG_FOLDER = "Long\\" + "f" * 110 + "\\" + "g" * 111
+# 161 characters, but 320 bytes in code page 932: over what a 260-byte
+# buffer holds of the installer's own path.
+JAPANESE_FOLDER = "データ" * 25 + "\\" + "フォルダ名" * 17
+
+SCENARIOS = (
+    # The OS gate, with nothing installed. Wine 8's "win7" reports the server
+    # product type (its "win2008r2" the workstation one), and its "winxp"
+    # reports 5.1 even in a 64-bit prefix, where a real XP x64 reports 5.2.
+    Scenario("win7_64", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False),
+    Scenario("vista_64", "win64", "vista", (os_too_old("Windows Vista"),)),
+    Scenario("winxp_64", "win64", "winxp", (os_too_old("Windows XP"),)),
+    Scenario("win2003_64", "win64", "win2003", (os_too_old("Windows Server 2003"),)),
+    Scenario("win2k_64", "win64", "win2k", (os_too_old("Windows 2000"),)),
+    Scenario("nt40_64", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
+    # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
+    Scenario("win10_32", "win32", "win10", (os_too_old("32 bit の Windows 8"),)),
+
+    # An engine already there ends the run before the OS gate; nothing is started.
+    Scenario("sql2017_64bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
+             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+    Scenario("sql2008r2", "win64", "win10", (already_installed("Microsoft SQL Server 2008 R2"),),
+             registry=instance(64, "10.50.1600.1"), layout=PACKAGE, setup_started=False),
+    Scenario("sql2008_32bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
+             registry=instance(32, "10.0.1600.22"), layout=PACKAGE, setup_started=False),
+    Scenario("msde2000", "win64", "win10", (upgrade_needed("MSDE 2000"),),
+             registry=instance(32, "8.00.194", r"C:\Program Files\Microsoft SQL Server\MSSQL$VALTERNADB"),
+             layout=PACKAGE, setup_started=False),
+    Scenario("msde7_legacy_key", "win64", "win10", (upgrade_needed("MSDE 7"),),
+             registry=(RegValue(32, r"HKLM\SOFTWARE\Microsoft\MSSQLServer\Setup", "SQLPath", "REG_SZ",
+                                r"C:\MSSQL7"),),
+             layout=PACKAGE, setup_started=False),
+    Scenario("sql2017_on_win7", "win64", "win7", (already_installed("Microsoft SQL Server 2017"),),
+             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+    # A later generation is not recognised: the run goes on to install.
+    Scenario("sql2019_goes_on", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED),
+             registry=instance(64, "15.0.2000.5")),
+
+    # The install stage.
+    Scenario("install_ok_restart", "win64", "win10", (restart_question(),), answers=("OK",),
+             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=True),
+    Scenario("install_ok_cancel", "win64", "win81", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=False),
+    Scenario("setup_writes_nothing", "win64", "win10", (INSTALL_FAILED,),
+             layout=Layout(package=True, env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),)), setup_started=True),
+    Scenario("setup_registers_2016", "win64", "win10", (INSTALL_FAILED,),
+             layout=Layout(package=True, env=(("DBSETUP_STANDIN_VERSION", "13.0.1601.5"),)), setup_started=True),
+    Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False),
+    Scenario("setup_fails_but_registers", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(package=True, env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"),)), setup_started=True),
+    Scenario("setup_runs_3s", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", "3000"),)), setup_started=True,
+             reference=True),
+    Scenario("folder_spaces_japanese", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder="My Setup\\日本語 フォルダ", package=True), setup_started=True),
+    Scenario("folder_over_225_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder=LONG_FOLDER, package=True), setup_started=True),
+    Scenario("folder_japanese_over_260_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder=JAPANESE_FOLDER, package=True), setup_started=True),
+    Scenario("exe_named_in_japanese", "win64", "win10", (restart_question("ソフト"),), answers=("CANCEL",),
+             layout=Layout(exe_name="ソフト.exe", package=True), setup_started=True),
+)
+
+BY_NAME = {s.name: s for s in SCENARIOS}
