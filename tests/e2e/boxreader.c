@@ -223,7 +223,12 @@ int wmain(int argc, wchar_t **argv)
     }
     target_pid = pi.dwProcessId;
 
+    /* Sampled while the program runs: an ended process reports no memory. */
+    SIZE_T peak_working_set = 0;
     for (;;) {
+        PROCESS_MEMORY_COUNTERS memory = {.cb = sizeof memory};
+        if (GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory) && memory.PeakWorkingSetSize > peak_working_set)
+            peak_working_set = memory.PeakWorkingSetSize;
         int live_boxes = 0;
         prune(answered, NULL, &n_answered);
         prune(pending, pending_since, &n_pending);
@@ -244,10 +249,8 @@ int wmain(int argc, wchar_t **argv)
     ULONGLONG cpu_ms = 0;
     if (GetProcessTimes(pi.hProcess, &created, &exited, &kernel, &user))
         cpu_ms = filetime_ms(kernel) + filetime_ms(user);
-    PROCESS_MEMORY_COUNTERS memory = {.cb = sizeof memory};
-    SIZE_T peak_kb = GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory) ? memory.PeakWorkingSetSize / 1024 : 0;
     fprintf(out, "{\"exit\":%lu,\"t\":%.2f,\"cpu_ms\":%llu,\"peak_ws_kb\":%lu}\n", code, elapsed(), cpu_ms,
-            (unsigned long)peak_kb);
+            (unsigned long)(peak_working_set / 1024));
     fclose(out);
     return 0;
 }

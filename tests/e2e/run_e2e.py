@@ -134,16 +134,18 @@ def cmd_scenario(args) -> int:
 
 
 def cmd_demo(args) -> int:
-    prefix = ready_prefix(args.work, "win64")
+    prefix = prefix_for(args.work, "win64")
+    if prefix.create() is not None:
+        print(f"created a 64-bit Windows prefix in {prefix.path}")
     print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
           "(a stand-in that registers the instance) and ConfigurationFile.ini; every box answered OK\n")
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
                               winebox.Layout(package=True, trace_processes=True))
     if run.setup_command:
-        print(f"setup package started as: {run.setup_command}")
+        print(f"setup package started as: {run.setup_command}\n")
+    print_run(run)
     if run.restart_requested:
         print("Windows was asked to restart (Wine ends the session)")
-    print_run(run)
     print(f"({run.seconds:.1f} s)")
     return 0 if run.exit_code is not None else 1
 
