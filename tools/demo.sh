@@ -8,4 +8,4 @@ if [ "$(id -u)" -eq 0 ]; then bash tools/setup.sh; else sudo bash tools/setup.sh
 cmake --preset host >/dev/null
 cmake --build --preset host --target dbsetup_win32 e2e_tools >/dev/null
 /usr/bin/python3 tests/e2e/run_e2e.py demo --work build/host/e2e \
-    --exe build/host/win32/DBSetup.exe --tools build/host/tests/e2e "$@"
+    --exe build/host/win32/DBSetup.exe --tools build/host/tests/e2e --shots build/host/screenshots "$@"

@@ -31,6 +31,7 @@ static DWORD target_pid;
 
 static char *answers[MAX_ANSWERS];
 static int n_answers, next_answer;
+static int boxes_seen;
 
 /* Boxes already answered (kept until destroyed, so a reused handle counts as new)
  * and boxes waiting for their text, with the time they were first seen. */
@@ -110,6 +111,43 @@ static int pick_button(HWND box, const char **name)
     return 0;
 }
 
+/* With BOXREADER_SHOTS set to a folder, the box as the screen shows it, title
+ * bar included (under Wine's virtual desktop), goes to box<N>.bmp there. */
+static void save_screenshot(HWND box, int number)
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"BOXREADER_SHOTS", path, MAX_PATH - 16);
+    if (n == 0 || n >= MAX_PATH - 16)
+        return;
+    _snwprintf(path + n, 16, L"\\box%d.bmp", number);
+    Sleep(500); /* let it paint */
+    RECT r;
+    GetWindowRect(box, &r);
+    int w = r.right - r.left, h = r.bottom - r.top, stride = (w * 3 + 3) & ~3;
+    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info = {.biSize = sizeof info, .biWidth = w, .biHeight = h, .biPlanes = 1,
+                             .biBitCount = 24, .biCompression = BI_RGB};
+    BYTE *pixels = malloc((size_t)stride * h);
+    FILE *file = _wfopen(path, L"wb");
+    if (pixels && file && GetDIBits(memory, bitmap, 0, h, pixels, (BITMAPINFO *)&info, DIB_RGB_COLORS)) {
+        BITMAPFILEHEADER header = {.bfType = 0x4D42, .bfOffBits = sizeof header + sizeof info,
+                                   .bfSize = sizeof header + sizeof info + (DWORD)stride * h};
+        fwrite(&header, sizeof header, 1, file);
+        fwrite(&info, sizeof info, 1, file);
+        fwrite(pixels, (size_t)stride * h, 1, file);
+    }
+    if (file)
+        fclose(file);
+    free(pixels);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+}
+
 static void record_and_answer(HWND box)
 {
     wchar_t caption[512], text[4096];
@@ -130,6 +168,7 @@ static void record_and_answer(HWND box)
             fprintf(out, "%s\"%s\"", sep ? "," : "", BUTTONS[i].name);
             sep = 1;
         }
+    save_screenshot(box, ++boxes_seen);
     int id = pick_button(box, &pressed);
     fprintf(out, "],\"pressed\":\"%s\",\"t\":%.2f,\"epoch_ms\":%llu}\n", pressed, elapsed(), epoch_ms());
     fflush(out);

@@ -3,10 +3,12 @@
 
   run_e2e.py prepare  --work DIR
   run_e2e.py scenario NAME --work DIR --exe DBSetup.exe --tools DIR
-  run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR
+  run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR --shots DIR
+  run_e2e.py pictures --work DIR --exe DBSetup.exe --tools DIR --out DIR
   run_e2e.py list
 """
 import argparse
+from dataclasses import replace
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -39,7 +41,8 @@ def format_box(box: Box) -> str:
 
 def print_run(run: winebox.Run) -> None:
     for i, (box, raw) in enumerate(zip(seen_boxes(run), run.boxes), 1):
-        print(f"box {i} at {raw['t']:.2f} s, pressed {raw['pressed'] or 'nothing'}:")
+        icon = f", icon {run.icons[i - 1]}" if i <= len(run.icons) else ""
+        print(f"box {i} at {raw['t']:.2f} s{icon}, pressed {raw['pressed'] or 'nothing'}:")
         print(format_box(box))
     if not run.boxes:
         print("no message box")
@@ -83,6 +86,8 @@ def problems(scenario, run: winebox.Run) -> list:
             found.append("a box came before the setup package had ended")
     if scenario.restart is not None and run.restart_requested != scenario.restart:
         found.append("a restart was requested" if run.restart_requested else "no restart was requested")
+    if scenario.icons and tuple(run.icons) != scenario.icons:
+        found.append(f"icons: expected {scenario.icons}, seen {tuple(run.icons)}")
     if scenario.reference and (not run.extras or not run.extras[0].boxes or not run.extras[0].setup_end_ms):
         found.append("the reference waiter did not run")
     return found
@@ -114,8 +119,11 @@ def cmd_scenario(args) -> int:
     scenario = BY_NAME[args.name]
     prefix = ready_prefix(args.work, scenario.arch)
     print(f"scenario {scenario.name}: {scenario.arch} prefix, Wine version '{scenario.version}'")
+    layout = scenario.layout
+    if scenario.icons:
+        layout = replace(layout, screenshots=Path(args.work) / "pictures" / scenario.name)
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), scenario.version,
-                              scenario.answers, scenario.registry, scenario.layout,
+                              scenario.answers, scenario.registry, layout,
                               ("refwait32.exe",) if scenario.reference else ())
     print_run(run)
     found = problems(scenario, run)
@@ -140,14 +148,33 @@ def cmd_demo(args) -> int:
     print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
           "(a stand-in that registers the instance) and ConfigurationFile.ini; every box answered OK\n")
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
-                              winebox.Layout(package=True, trace_processes=True))
+                              winebox.Layout(package=True, trace_processes=True, screenshots=Path(args.shots)))
     if run.setup_command:
         print(f"setup package started as: {run.setup_command}\n")
     print_run(run)
     if run.restart_requested:
         print("Windows was asked to restart (Wine ends the session)")
+    print(f"pictures of the boxes: {Path(args.shots).resolve()}/box*.png")
     print(f"({run.seconds:.1f} s)")
     return 0 if run.exit_code is not None else 1
+
+
+def cmd_pictures(args) -> int:
+    """The README's pictures: the restart question, and the refusal on Windows 7."""
+    prefix = prefix_for(args.work, "win64")
+    prefix.create()
+    out = Path(args.out)
+    for name, version, layout in (("restart_question", "win10", winebox.Layout(package=True)),
+                                  ("os_refusal", "win7", winebox.Layout())):
+        shots = out / f"{name}.tmp"
+        run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), version, ("CANCEL",), (),
+                                  replace(layout, screenshots=shots))
+        if len(run.boxes) != 1:
+            raise winebox.WineError(f"{name}: expected one box, saw {len(run.boxes)}")
+        (shots / "box1.png").replace(out / f"{name}.png")
+        shots.rmdir()
+        print(out / f"{name}.png")
+    return 0
 
 
 def cmd_list(_args) -> int:
@@ -170,14 +197,19 @@ def main() -> int:
     scenario = sub.add_parser("scenario")
     scenario.add_argument("name", choices=list(BY_NAME))
     with_program(scenario)
-    with_program(sub.add_parser("demo"))
+    demo = sub.add_parser("demo")
+    with_program(demo)
+    demo.add_argument("--shots", required=True, help="folder for a picture of every box")
+    pictures = sub.add_parser("pictures")
+    with_program(pictures)
+    pictures.add_argument("--out", required=True, help="folder for the README's pictures")
     sub.add_parser("list")
 
     args = parser.parse_args()
     start = time.monotonic()
     try:
-        rc = {"prepare": cmd_prepare, "scenario": cmd_scenario,
-              "demo": cmd_demo, "list": cmd_list}[args.command](args)
+        rc = {"prepare": cmd_prepare, "scenario": cmd_scenario, "demo": cmd_demo,
+              "pictures": cmd_pictures, "list": cmd_list}[args.command](args)
     except (winebox.WineError, XServerError) as e:
         print(f"error: {e}", file=sys.stderr)
         return 2

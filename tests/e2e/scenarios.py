@@ -27,6 +27,7 @@ class Scenario:
     setup_started: bool | None = None  # whether the setup package must (not) have run
     restart: bool | None = None        # whether a restart must (not) have been requested
     reference: bool = False            # also time a reference waiter on the same package
+    icons: tuple = ()                  # the icon of each box, seen in a picture of it (slower)
 
 
 def os_too_old(os_name: str) -> Box:
@@ -84,7 +85,8 @@ SCENARIOS = (
     # The OS gate, with nothing installed. Wine 8's "win7" reports the server
     # product type (its "win2008r2" the workstation one), and its "winxp"
     # reports 5.1 even in a 64-bit prefix, where a real XP x64 reports 5.2.
-    Scenario("win7_64", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False),
+    Scenario("win7_64", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
+             icons=("exclamation",)),
     Scenario("vista_64", "win64", "vista", (os_too_old("Windows Vista"),)),
     Scenario("winxp_64", "win64", "winxp", (os_too_old("Windows XP"),)),
     Scenario("win2003_64", "win64", "win2003", (os_too_old("Windows Server 2003"),)),
@@ -95,7 +97,8 @@ SCENARIOS = (
 
     # An engine already there ends the run before the OS gate; nothing is started.
     Scenario("sql2017_64bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
-             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False,
+             icons=("information-or-question",)),
     Scenario("sql2008r2", "win64", "win10", (already_installed("Microsoft SQL Server 2008 R2"),),
              registry=instance(64, "10.50.1600.1"), layout=PACKAGE, setup_started=False),
     Scenario("sql2008_32bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
@@ -106,7 +109,7 @@ SCENARIOS = (
     Scenario("msde7_legacy_key", "win64", "win10", (upgrade_needed("MSDE 7"),),
              registry=(RegValue(32, r"HKLM\SOFTWARE\Microsoft\MSSQLServer\Setup", "SQLPath", "REG_SZ",
                                 r"C:\MSSQL7"),),
-             layout=PACKAGE, setup_started=False),
+             layout=PACKAGE, setup_started=False, icons=("exclamation",)),
     Scenario("sql2017_on_win7", "win64", "win7", (already_installed("Microsoft SQL Server 2017"),),
              registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
     # A later generation is not recognised: the run goes on to install.
@@ -117,12 +120,14 @@ SCENARIOS = (
     Scenario("install_ok_restart", "win64", "win10", (restart_question(),), answers=("OK",),
              layout=Layout(package=True, trace_processes=True), setup_started=True, restart=True),
     Scenario("install_ok_cancel", "win64", "win81", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=False),
+             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=False,
+             icons=("information-or-question",)),
     Scenario("setup_writes_nothing", "win64", "win10", (INSTALL_FAILED,),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),)), setup_started=True),
     Scenario("setup_registers_2016", "win64", "win10", (INSTALL_FAILED,),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_VERSION", "13.0.1601.5"),)), setup_started=True),
-    Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False),
+    Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False,
+             icons=("exclamation", "none")),
     Scenario("setup_fails_but_registers", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"),)), setup_started=True),
     Scenario("setup_runs_3s", "win64", "win10", (restart_question(),), answers=("CANCEL",),

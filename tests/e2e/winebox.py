@@ -11,6 +11,7 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from icons import icon_kind
 from xserver import Xvfb
 
 WINE_CALL_TIMEOUT = 120
@@ -44,6 +45,7 @@ class Layout:
     package: bool = False          # the setup stand-in and the answer file beside it
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
     trace_processes: bool = False  # log every process Wine starts, to see a restart request
+    screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
 
 
 @dataclass
@@ -58,6 +60,7 @@ class Run:
     setup_log: list = field(default_factory=list)  # what the setup stand-in logged, line by line
     wine_log: str = ""
     extras: list = field(default_factory=list)  # the runs of the programs started after it
+    icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
 
     @property
     def setup_command(self) -> str | None:
@@ -226,6 +229,17 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     return target
 
 
+def box_pictures(work_dir: Path) -> list:
+    return sorted(work_dir.glob("box*.bmp"), key=lambda p: int(p.stem[3:]))
+
+
+def save_screenshots(pictures: list, destination: Path) -> None:
+    destination.mkdir(parents=True, exist_ok=True)
+    for bitmap in pictures:
+        subprocess.run(["convert", str(bitmap), str(destination / (bitmap.stem + ".png"))],
+                       check=True, stdin=subprocess.DEVNULL, timeout=60)
+
+
 def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                 answers=(), registry=(), layout: Layout = Layout(), extra=()) -> Run:
     """Runs exe from a fresh folder with the given reported Windows version and registry
@@ -261,9 +275,13 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                     prefix.extra_env = dict(layout.env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
                     if layout.trace_processes:
                         prefix.extra_env["WINEDEBUG"] = "-all,+process"
-                    prefix.wine(prefix.to_windows(reader), prefix.to_windows(out),
-                                ",".join(answers) or "-", prefix.to_windows(program),
-                                timeout=BOXREADER_TIMEOUT)
+                    command = [prefix.to_windows(reader), prefix.to_windows(out),
+                               ",".join(answers) or "-", prefix.to_windows(program)]
+                    if layout.screenshots:
+                        # Wine draws title bars itself only on its virtual desktop.
+                        prefix.extra_env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
+                        command = ["explorer", "/desktop=DBSetup,800x600"] + command
+                    prefix.wine(*command, timeout=BOXREADER_TIMEOUT)
                     run = parse_boxes(out.read_text(encoding="utf-8").splitlines() if out.exists() else [])
                     if setup_log.exists():
                         run.setup_log = setup_log.read_text(encoding="utf-8").splitlines()
@@ -274,6 +292,10 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     finally:
         prefix.display = None
     run = runs[0]
+    if layout.screenshots:
+        pictures = box_pictures(work_dir)
+        save_screenshots(pictures, Path(layout.screenshots))
+        run.icons = [icon_kind(p) for p in pictures]
     run.extras = runs[1:]
     run.seconds = time.monotonic() - start
     run.wine_log = prefix.log.read_text(encoding="utf-8", errors="replace")
