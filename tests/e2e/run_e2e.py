@@ -88,6 +88,8 @@ def problems(scenario, run: winebox.Run) -> list:
         found.append("a restart was requested" if run.restart_requested else "no restart was requested")
     if scenario.icons and tuple(run.icons) != scenario.icons:
         found.append(f"icons: expected {scenario.icons}, seen {tuple(run.icons)}")
+    if scenario.planted_loaded is not None and tuple(run.planted_loaded) != scenario.planted_loaded:
+        found.append(f"planted DLLs loaded: expected {scenario.planted_loaded}, seen {tuple(run.planted_loaded)}")
     if scenario.reference and (not run.extras or not run.extras[0].boxes or not run.extras[0].setup_end_ms):
         found.append("the reference waiter did not run")
     return found
@@ -122,7 +124,8 @@ def cmd_scenario(args) -> int:
     layout = scenario.layout
     if scenario.icons:
         layout = replace(layout, screenshots=Path(args.work) / "pictures" / scenario.name)
-    run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), scenario.version,
+    exe = Path(args.tools) / scenario.program if scenario.program else Path(args.exe)
+    run = winebox.run_program(prefix, exe, Path(args.tools), scenario.version,
                               scenario.answers, scenario.registry, layout,
                               ("refwait32.exe",) if scenario.reference else ())
     print_run(run)

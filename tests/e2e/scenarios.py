@@ -1,5 +1,5 @@
 """What the installer must show on each simulated machine, box by box."""
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 
 from winebox import Layout, RegValue
 
@@ -28,6 +28,8 @@ class Scenario:
     restart: bool | None = None        # whether a restart must (not) have been requested
     reference: bool = False            # also time a reference waiter on the same package
     icons: tuple = ()                  # the icon of each box, seen in a picture of it (slower)
+    program: str | None = None         # a helper (in the tools folder) to run instead of DBSetup.exe
+    planted_loaded: tuple | None = None  # which DLLs planted beside it must have been loaded
 
 
 def os_too_old(os_name: str) -> Box:
@@ -80,6 +82,19 @@ LONG_FOLDER = "Long\\" + "f" * 110 + "\\" + "g" * 111
 # 161 characters, but 320 bytes in code page 932: over what a 260-byte
 # buffer holds of the installer's own path.
 JAPANESE_FOLDER = "データ" * 25 + "\\" + "フォルダ名" * 17
+
+# DLLs that Windows or Wine load into a program that shows message boxes once
+# it runs, planted beside it, with Wine told to prefer the planted copies.
+# Those that Wine's own system DLLs load while the program starts, before any
+# code of its own runs (version, imm32, ucrtbase, sechost, zlib1, win32u),
+# are left out: on Windows they are known DLLs or not loaded at all, and a
+# planted copy there changes Wine's start-up itself, whatever the program does.
+# So are ole32 and what it imports (combase, rpcrt4): Wine's imm32 delay-loads
+# it by a search that ignores the process's DLL directories; on Windows all
+# three are known DLLs.
+PLANTED = ("uxtheme", "dwmapi", "cryptbase", "winmm", "comctl32", "msimg32", "oleaut32", "propsys", "shcore", "userenv", "profapi", "wtsapi32", "sspicli", "bcrypt", "msctf",
+           "windowscodecs")
+PLANTING = Layout(package=True, planted=PLANTED, native_first=PLANTED)
 
 SCENARIOS = (
     # The OS gate, with nothing installed. Wine 8's "win7" reports the server
@@ -139,6 +154,13 @@ SCENARIOS = (
              layout=Layout(folder=LONG_FOLDER, package=True), setup_started=True),
     Scenario("folder_japanese_over_260_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(folder=JAPANESE_FOLDER, package=True), setup_started=True),
+    # Planted DLLs: none is loaded into the installer, while the same planting
+    # gets one loaded into a program that does not restrict its DLL search.
+    Scenario("dll_planting", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=PLANTING, setup_started=True, planted_loaded=()),
+    Scenario("dll_planting_control", "win64", "win10", (Box("unprotected", caption="unprotected"),),
+             layout=replace(PLANTING, exe_name="unprotected32.exe", package=False),
+             program="unprotected32.exe", planted_loaded=("uxtheme",)),
     Scenario("exe_named_in_japanese", "win64", "win10", (restart_question("ソフト"),), answers=("CANCEL",),
              layout=Layout(exe_name="ソフト.exe", package=True), setup_started=True),
 )

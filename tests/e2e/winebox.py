@@ -46,6 +46,8 @@ class Layout:
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
     trace_processes: bool = False  # log every process Wine starts, to see a restart request
     screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
+    planted: tuple = ()            # DLL names to plant beside it, each marking its own loading
+    native_first: tuple = ()       # of those, the ones Wine is told to prefer over its own
 
 
 @dataclass
@@ -61,6 +63,7 @@ class Run:
     wine_log: str = ""
     extras: list = field(default_factory=list)  # the runs of the programs started after it
     icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
+    planted_loaded: list = field(default_factory=list)  # planted DLLs that were loaded
 
     @property
     def setup_command(self) -> str | None:
@@ -226,6 +229,8 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     if layout.package:
         shutil.copy2(Path(tools) / "standin64.exe", folder / SETUP_PACKAGE)
         shutil.copy2(REPO / "res" / "ConfigurationFile.ini", folder / "ConfigurationFile.ini")
+    for name in layout.planted:
+        shutil.copy2(Path(tools) / "planted32.dll", folder / f"{name}.dll")
     return target
 
 
@@ -275,6 +280,11 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                     prefix.extra_env = dict(layout.env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
                     if layout.trace_processes:
                         prefix.extra_env["WINEDEBUG"] = "-all,+process"
+                    if layout.planted:
+                        prefix.extra_env["DBSETUP_PLANT_MARKS"] = prefix.to_windows(work_dir)
+                    if layout.native_first:
+                        prefix.extra_env["WINEDLLOVERRIDES"] = (prefix.env()["WINEDLLOVERRIDES"] + ";"
+                                                                + ",".join(layout.native_first) + "=n,b")
                     command = [prefix.to_windows(reader), prefix.to_windows(out),
                                ",".join(answers) or "-", prefix.to_windows(program)]
                     if layout.screenshots:
@@ -292,6 +302,7 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     finally:
         prefix.display = None
     run = runs[0]
+    run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
         pictures = box_pictures(work_dir)
         save_screenshots(pictures, Path(layout.screenshots))
