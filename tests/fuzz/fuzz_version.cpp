@@ -6,13 +6,12 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "instance_keys.h"
 #include "sql_detect.h"
 #include "token_splitter.h"
 
 namespace {
 
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\Setup";
-const char kVersionKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\MSSQLServer\\CurrentVersion";
 const DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_NONE};
 
 void CheckSplit(const std::string& raw)

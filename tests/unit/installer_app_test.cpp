@@ -2,14 +2,13 @@
 #include <vector>
 
 #include "installer_app.h"
+#include "instance_keys.h"
 #include "sim_fixture.h"
 
 namespace {
 
 using winsim::RegView;
 
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\Setup";
-const char kVersionKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\MSSQLServer\\CurrentVersion";
 const char kSetupPackage[] = "C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
 const char kSetupTitle[] = "SQL Server 2017 Express インストール";
 const std::string kCommandLine =
@@ -65,8 +64,7 @@ protected:
         winsim::Machine* machine = &m;
         if (!version.empty()) {
             script.onExit = [machine, version] {
-                machine->SetString(RegView::NATIVE, kSetupKey, "SQLPath",
-                                   "C:\\Program Files\\Microsoft SQL Server\\MSSQL14.VALTERNADB\\MSSQL");
+                machine->SetString(RegView::NATIVE, kSetupKey, "SQLPath", kPath2017);
                 machine->SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", version);
             };
         }
@@ -113,7 +111,7 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
             winsim::Reset();
             m.minorVersion = minor;
             if (c.legacyOnly) {
-                m.Key(RegView::WOW32, "SOFTWARE\\Microsoft\\MSSQLServer\\Setup");
+                m.Key(RegView::WOW32, kLegacyKey);
             } else {
                 m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", c.path);
                 m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version);

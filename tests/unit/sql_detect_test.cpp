@@ -1,5 +1,6 @@
 #include <string>
 
+#include "instance_keys.h"
 #include "sim_fixture.h"
 #include "sql_detect.h"
 
@@ -7,10 +8,6 @@ namespace {
 
 using winsim::RegView;
 
-const char kSetupKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\Setup";
-const char kVersionKey[] = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\VALTERNADB\\MSSQLServer\\CurrentVersion";
-const char kLegacyKey[] = "SOFTWARE\\Microsoft\\MSSQLServer\\Setup";
-const char kPath2017[] = "C:\\Program Files\\Microsoft SQL Server\\MSSQL14.VALTERNADB\\MSSQL";
 
 class SqlDetectTest : public SimTest {
 protected:
