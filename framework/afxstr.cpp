@@ -94,21 +94,35 @@ void CString::Reserve(int length)
 
 void CString::Format(const char* format, ...)
 {
-    int room = 128;
-    for (;;) {
-        Reserve(room);
+    // Into a string of its own: the arguments may point into this one.
+    CString result;
+    for (int room = 128; ; room *= 2) {
+        result.Reserve(room);
         va_list args;
         va_start(args, format);
         // The system runtime's formatter: -1 when the text does not fit.
-        int written = _vsnprintf(m_pch, (size_t)m_nCapacity + 1, format, args);
+        const int written = _vsnprintf(result.m_pch, (size_t)room + 1, format, args);
         va_end(args);
-        if (written >= 0 && written <= m_nCapacity) {
-            m_nLength = written;
-            m_pch[written] = '\0';
-            return;
+        if (written >= 0 && written <= room) {
+            result.m_nLength = written;
+            result.m_pch[written] = '\0';
+            break;
         }
-        room = m_nCapacity * 2;
     }
+    Swap(result);
+}
+
+void CString::Swap(CString& other)
+{
+    char* pch = m_pch;
+    m_pch = other.m_pch;
+    other.m_pch = pch;
+    const int length = m_nLength;
+    m_nLength = other.m_nLength;
+    other.m_nLength = length;
+    const int capacity = m_nCapacity;
+    m_nCapacity = other.m_nCapacity;
+    other.m_nCapacity = capacity;
 }
 
 int CString::Find(const char* sub) const

@@ -40,6 +40,7 @@ public:
 
 private:
     void Assign(const char* text, int length);
+    void Swap(CString& other);
     void Reserve(int length);
 
     // All members zero is the empty string, with nothing allocated.

@@ -89,6 +89,11 @@ TEST_F(StringTest, FormatGrowsForLongTexts)
     EXPECT_EQ(text.GetLength(), 5002);
     EXPECT_EQ(std::string(text), "[" + longText + "]");
 
+    // Arguments from the string being formatted, which has to grow.
+    text = std::string(200, 'a').c_str();
+    text.Format("%s-%s", (const char*)text, (const char*)text);
+    EXPECT_EQ(std::string(text), std::string(200, 'a') + "-" + std::string(200, 'a'));
+
     // A format that fits the first buffer exactly, with no room for the terminator.
     const std::string exact(128, 'y');
     text.Format("%s", exact.c_str());
