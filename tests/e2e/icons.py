@@ -1,17 +1,23 @@
 """Which kind of icon a message box shows, told from a picture of it.
 
 Wine's stock icons differ in colour: the exclamation mark is yellow, the
-information and question marks blue, the stop sign red. The icon sits at the
-left of the box, below the title bar."""
+information and question marks blue, the stop sign red. Of the two blue ones
+the question mark's white glyph covers more of its circle (about 5.6 % against
+3.4 % for the "i"). The icon sits at the left of the box, below the title bar."""
 import struct
 from pathlib import Path
 
 COLOURS = {
     "exclamation": lambda r, g, b: r > 200 and g > 160 and b < 90,
-    "information-or-question": lambda r, g, b: b > 150 and r < 110 and g < 160,
+    "blue": lambda r, g, b: b > 150 and r < 110 and g < 160,
     "stop": lambda r, g, b: r > 180 and g < 90 and b < 90,
 }
 MIN_PIXELS = 40
+QUESTION_GLYPH_SHARE = 0.045
+
+
+def is_white(r, g, b):
+    return r > 200 and g > 200 and b > 200
 
 
 def read_bmp(path: Path):
@@ -28,13 +34,34 @@ def read_bmp(path: Path):
     return width, height, pixel
 
 
+def icon_area(width, height):
+    for y in range(28, min(height, 90)):  # below the title bar
+        for x in range(0, min(width, 70)):
+            yield x, y
+
+
+def glyph_share(width, height, pixel) -> float:
+    """The white share of the blue circle, row by row between its edges."""
+    rows = {}
+    for x, y in icon_area(width, height):
+        if COLOURS["blue"](*pixel(x, y)):
+            first, last = rows.get(y, (x, x))
+            rows[y] = (min(first, x), max(last, x))
+    inside = sum(last - first + 1 for first, last in rows.values())
+    white = sum(is_white(*pixel(x, y)) for y, (first, last) in rows.items() for x in range(first, last + 1))
+    return white / inside if inside else 0.0
+
+
 def icon_kind(path: Path) -> str:
     width, height, pixel = read_bmp(path)
     counts = dict.fromkeys(COLOURS, 0)
-    for y in range(28, min(height, 90)):  # below the title bar
-        for x in range(0, min(width, 70)):
-            rgb = pixel(x, y)
-            for kind, matches in COLOURS.items():
-                counts[kind] += matches(*rgb)
+    for x, y in icon_area(width, height):
+        rgb = pixel(x, y)
+        for kind, matches in COLOURS.items():
+            counts[kind] += matches(*rgb)
     kind, count = max(counts.items(), key=lambda item: item[1])
-    return kind if count >= MIN_PIXELS else "none"
+    if count < MIN_PIXELS:
+        return "none"
+    if kind == "blue":
+        return "question" if glyph_share(width, height, pixel) > QUESTION_GLYPH_SHARE else "information"
+    return kind
