@@ -71,9 +71,8 @@ def main() -> int:
         run = winebox.run_program(prefix, exe, tools, "win10", ("CANCEL",), (),
                                   winebox.Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", "1500"),)),
                                   ("refwait32.exe",))
-        late.append(run.boxes[0]["epoch_ms"] - run.setup_end_ms)
-        ref = run.extras[0]
-        reference.append(ref.boxes[0]["epoch_ms"] - ref.setup_end_ms)
+        late.append(run.wait_latency_ms)
+        reference.append(run.extras[0].wait_latency_ms)
     print(f"setup's end to next box, ms: DBSetup {spread(late)}; reference waiter {spread(reference)}")
 
     # Cost of the wait for a 10 s setup.

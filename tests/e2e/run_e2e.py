@@ -16,7 +16,7 @@ from pathlib import Path
 
 import winebox
 from xserver import XServerError
-from scenarios import BY_NAME, SCENARIOS, Box
+from scenarios import BY_NAME, SCENARIOS, Box, setup_command
 
 
 def prefix_for(work: str, arch: str) -> winebox.Prefix:
@@ -62,11 +62,6 @@ def first_difference(expected: list, seen: list) -> str:
     return f"expected {len(expected)} boxes, seen {len(seen)}"
 
 
-def expected_setup_command(folder: str) -> str:
-    return (f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" '
-            f'/ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"')
-
-
 def problems(scenario, run: winebox.Run) -> list:
     found = []
     if run.timed_out:
@@ -79,7 +74,7 @@ def problems(scenario, run: winebox.Run) -> list:
     if scenario.setup_started is False and run.setup_log:
         found.append("the setup package was started")
     if scenario.setup_started:
-        command = expected_setup_command(scenario.layout.folder)
+        command = setup_command(scenario.layout.folder)
         if run.setup_command != command:
             found.append(f"setup command line: expected {command!r}, seen {run.setup_command!r}")
         elif run.boxes and run.setup_end_ms and run.boxes[0]["epoch_ms"] < run.setup_end_ms:
@@ -97,9 +92,7 @@ def problems(scenario, run: winebox.Run) -> list:
 
 def report_wait(run: winebox.Run) -> None:
     """From the package's end to the next box: the installer against the reference waiter."""
-    reference = run.extras[0]
-    ours = run.boxes[0]["epoch_ms"] - run.setup_end_ms
-    theirs = reference.boxes[0]["epoch_ms"] - reference.setup_end_ms
+    ours, theirs = run.wait_latency_ms, run.extras[0].wait_latency_ms
     print(f"from the setup's end to the next box: installer {ours} ms, reference waiter {theirs} ms, "
           f"difference {ours - theirs} ms (poll interval 500 ms)")
     print(f"installer: {run.cpu_ms} ms processor time, peak working set {run.peak_ws_kb} KiB")

@@ -55,9 +55,14 @@ def restart_question(caption: str = CAPTION) -> Box:
                ("OK", "CANCEL"), caption)
 
 
+def setup_command(folder: str) -> str:
+    """The command line the installer in C:\\folder must start the setup package with."""
+    return (f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" '
+            f'/ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"')
+
+
 def launch_error(folder: str) -> Box:
-    return Box(f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" /ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"'
-               " 起動エラー", caption="起動エラー")
+    return Box(f"{setup_command(folder)} 起動エラー", caption="起動エラー")
 
 
 OS_UNKNOWN = Box(f"このコンピュータのOSに {PRODUCT} をインストールする事はできません。\n\n"

@@ -26,6 +26,8 @@ TEST_KEYS = (
 )
 
 ARCHES = ("win64", "win32")
+# No .NET or Gecko installers when a prefix is made.
+DLL_OVERRIDES = "mscoree,mshtml="
 
 
 @dataclass(frozen=True)
@@ -74,6 +76,11 @@ class Run:
         return next((int(line.split()[1]) for line in self.setup_log if line.startswith("end ")), None)
 
     @property
+    def wait_latency_ms(self) -> int:
+        """From the setup package's end to the first box after it."""
+        return self.boxes[0]["epoch_ms"] - self.setup_end_ms
+
+    @property
     def restart_requested(self) -> bool:
         # Wine answers ExitWindowsEx by starting wineboot to end the session.
         return any("wineboot" in line.lower() and "--end-session" in line for line in self.wine_log.splitlines())
@@ -99,7 +106,7 @@ class Prefix:
             WINEPREFIX=str(self.path),
             WINEARCH=self.arch,
             WINEDEBUG="-all",
-            WINEDLLOVERRIDES="mscoree,mshtml=",
+            WINEDLLOVERRIDES=DLL_OVERRIDES,
             LANG="ja_JP.UTF-8",
             LC_ALL="ja_JP.UTF-8",
         )
@@ -283,8 +290,7 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                     if layout.planted:
                         prefix.extra_env["DBSETUP_PLANT_MARKS"] = prefix.to_windows(work_dir)
                     if layout.native_first:
-                        prefix.extra_env["WINEDLLOVERRIDES"] = (prefix.env()["WINEDLLOVERRIDES"] + ";"
-                                                                + ",".join(layout.native_first) + "=n,b")
+                        prefix.extra_env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.native_first)}=n,b"
                     command = [prefix.to_windows(reader), prefix.to_windows(out),
                                ",".join(answers) or "-", prefix.to_windows(program)]
                     if layout.screenshots:

@@ -373,7 +373,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{Text(commandLine), creationFlags, m.nowMs});
+    m.processes.push_back(ProcessStarted{Text(commandLine)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};

@@ -62,11 +62,6 @@ void Machine::SetString(RegView view, const std::string& path, const std::string
     SetBytes(view, path, name, text + std::string(1, '\0'), type);
 }
 
-bool Machine::HasKey(RegView view, const std::string& path) const
-{
-    return keys.count(KeyId(is64BitWindows ? view : RegView::NATIVE, path)) != 0;
-}
-
 void Machine::AddExecutable(const std::string& path, const ProcessScript& script)
 {
     executables[Upper(path)] = script;

@@ -54,8 +54,6 @@ struct ProcessScript {
 
 struct ProcessStarted {
     std::string commandLine;
-    DWORD creationFlags;
-    DWORD startMs;
 };
 
 struct PostedMessage {
@@ -110,7 +108,6 @@ struct Machine {
                    const std::string& text, DWORD type = REG_SZ);
     void SetBytes(RegView view, const std::string& path, const std::string& name,
                   const std::string& bytes, DWORD type);
-    bool HasKey(RegView view, const std::string& path) const;
 
     void AddExecutable(const std::string& path, const ProcessScript& script);
 
