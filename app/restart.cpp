@@ -1,12 +1,16 @@
 #include "restart.h"
 
+#include <string.h>
+
 #include <windows.h>
 
 void RestartWindows()
 {
     HANDLE token = NULL;
     OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
+    // Cleared: a failed lookup leaves the identifier unwritten.
     TOKEN_PRIVILEGES newState;
+    memset(&newState, 0, sizeof(newState));
     TOKEN_PRIVILEGES previousState;
     DWORD returnedLength = 0;
     LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &newState.Privileges[0].Luid);

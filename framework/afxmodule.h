@@ -4,5 +4,5 @@
 #include "afxstr.h"
 
 // Whole, however long: in code page 932 a path within MAX_PATH characters
-// may take nearly twice as many bytes. Empty if Windows cannot tell.
+// may take nearly twice as many bytes. Empty if it cannot be read whole.
 CString AfxGetModuleFileName();

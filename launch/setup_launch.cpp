@@ -8,8 +8,8 @@
 
 namespace {
 
-const char kSetupCommandFormat[] =
-    "\"%s\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
+const char kSetupPackage[] = "SQLEXPRADV_x64_JPN.exe";
+const char kSetupCommandFormat[] = "\"%s\\%s\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
 
 const char kLaunchErrorCaption[] = "起動エラー";
 const char kLaunchErrorFormat[] = "%s 起動エラー";
@@ -23,6 +23,13 @@ const DWORD kWakeMask = 0xBF;
 
 // A child that exits with 259 reports the same code as a running one, and a
 // failing query reports nothing: the handle's signalled state settles both.
+void ReportLaunchError(const char* what)
+{
+    CString body;
+    body.Format(kLaunchErrorFormat, what);
+    MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
+}
+
 bool IsStillRunning(HANDLE process)
 {
     DWORD exitCode;
@@ -38,11 +45,17 @@ void LaunchSqlSetup()
     CString folder = AfxGetModuleFileName();
     // A byte-wise search would cut inside a double-byte name whose second byte is '\\'.
     const char* lastSlash = AfxMbcsFindLast(folder, '\\');
-    if (lastSlash != NULL)
-        folder = folder.Left((int)(lastSlash - (const char*)folder));
+    if (lastSlash == NULL) {
+        // Without our folder the package's path would be taken from the root of
+        // the current drive or from the current folder, and whatever lies there
+        // would run with our rights.
+        ReportLaunchError(kSetupPackage);
+        return;
+    }
+    folder = folder.Left((int)(lastSlash - (const char*)folder));
     // Sized to the folder: a fixed buffer would cut or overrun a long one.
     CString commandLine;
-    commandLine.Format(kSetupCommandFormat, (const char*)folder, (const char*)folder);
+    commandLine.Format(kSetupCommandFormat, (const char*)folder, kSetupPackage, (const char*)folder);
     RunAndWait(commandLine.GetBuffer(0));
 }
 
@@ -55,9 +68,7 @@ void RunAndWait(char* commandLine)
     memset(&info, 0, sizeof(info));
     if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL,
                         &startup, &info)) {
-        CString body;
-        body.Format(kLaunchErrorFormat, commandLine);
-        MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
+        ReportLaunchError(commandLine);
         return;
     }
     do {

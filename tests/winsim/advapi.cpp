@@ -136,7 +136,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
 BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
 {
     const std::string args = Text(systemName) + ", " + Text(name);
-    if ((systemName != NULL && systemName[0] != '\0') || name == NULL ||
+    if (machine().lookupPrivilegeFails || (systemName != NULL && systemName[0] != '\0') || name == NULL ||
         UpperName(name) != "SESHUTDOWNPRIVILEGE") {
         Log("LookupPrivilegeValueA", args, "FALSE");
         SetLastError(ERROR_NO_SUCH_PRIVILEGE);

@@ -293,23 +293,60 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64)
     return TRUE;
 }
 
+namespace {
+
+bool IsLeadByte(unsigned char byte)
+{
+    CPINFO info;
+    if (!GetCPInfo(CP_ACP, &info))
+        return false;
+    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+        if (byte >= info.LeadByte[i] && byte <= info.LeadByte[i + 1])
+            return true;
+    }
+    return false;
+}
+
+// Bytes of path that fit size bytes when only whole characters are copied.
+DWORD WholeCharactersWithin(const std::string& path, DWORD size)
+{
+    DWORD length = 0;
+    while (length < path.size()) {
+        const DWORD next = IsLeadByte((unsigned char)path[length]) && length + 1 < path.size() ? 2 : 1;
+        if (length + next > size)
+            break;
+        length += next;
+    }
+    return length;
+}
+
+}  // namespace
+
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
 {
-    const std::string& path = machine().modulePath;
-    Log("GetModuleFileNameA", Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size), "");
-    if (size == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    // Since Vista a path that does not fit is cut and still terminated.
-    if (path.size() >= size) {
+    const Machine& m = machine();
+    const std::string& path = m.modulePath;
+    const std::string args = Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size);
+    DWORD length = (DWORD)path.size();
+    if (path.empty() || size == 0) {
+        length = 0;
+    } else if (path.size() < size) {
+        memcpy(fileName, path.c_str(), path.size() + 1);
+    } else if (m.modulePathCut == PathCut::VISTA) {
         memcpy(fileName, path.data(), size - 1);
         fileName[size - 1] = '\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return size;
+        length = size;
+    } else if (m.modulePathCut == PathCut::XP) {
+        memcpy(fileName, path.data(), size);
+        length = size;
+    } else {
+        length = WholeCharactersWithin(path, size);
+        memcpy(fileName, path.data(), length);
+        if (length < size)
+            fileName[length] = '\0';
     }
-    memcpy(fileName, path.c_str(), path.size() + 1);
-    return (DWORD)path.size();
+    Log("GetModuleFileNameA", args, Format("%u", (unsigned)length));
+    return length;
 }
 
 UINT GetACP()

@@ -45,6 +45,14 @@ struct MessageBoxShown {
     int answer;
 };
 
+// How GetModuleFileNameA answers when the path does not fit its nSize bytes.
+enum class PathCut {
+    VISTA,  // documented since Vista: nSize - 1 bytes and a terminator; returns nSize
+    XP,     // documented for XP: nSize bytes and no terminator; returns nSize
+    WINE,   // Wine: whole characters only, so one byte short where a double-byte
+            // character would cross the end; terminated then, and returns fewer
+};
+
 // How a started process behaves: it ends runMs after it starts.
 struct ProcessScript {
     DWORD runMs = 0;
@@ -73,7 +81,8 @@ struct Machine {
     bool kernel32HasSetDefaultDllDirectories = true;
     bool kernel32HasSetDllDirectory = true;
     UINT ansiCodePage = 932;
-    std::string modulePath = "C:\\Setup\\DBSetup.exe";
+    std::string modulePath = "C:\\Setup\\DBSetup.exe";  // empty: Windows cannot tell it
+    PathCut modulePathCut = PathCut::VISTA;
 
     // Files that exist, by upper-case full path
     std::map<std::string, ProcessScript> executables;
@@ -85,6 +94,7 @@ struct Machine {
     std::vector<PostedMessage> incoming;
 
     bool processHasShutdownPrivilege = true;
+    bool lookupPrivilegeFails = false;
 
     DWORD hangAfterMs = 24u * 3600u * 1000u;
 
