@@ -10,38 +10,32 @@ class AppEntryTest : public SimTest {};
 // whose caption shows the title the framework took from the module path.
 TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
 {
-    struct Case {
-        const char* modulePath;
-        const char* title;
+    std::vector<ModulePath> paths = {
+        {"plain", "C:\\Setup\\DBSetup.exe", "", "DBSetup"},
+        {"dot in the folder, no extension", "C:\\a.b\\Setup", "", "Setup"},
+        {"two dots", "D:\\x\\My.Setup.exe", "", "My.Setup"},
+        {"second bytes of 0x5C", "C:\\ソフト\\ソフト.exe", "", "ソフト"},
+        {"one double-byte character", "C:\\表\\表.exe", "", "表"},
+        {"no folder", "DBSetup.exe", "", "DBSetup"},
+        {"over 260 bytes", "C:\\" + std::string(300, 'd') + "\\Long.exe", "", "Long"},
     };
-    const Case cases[] = {
-        {"C:\\Setup\\DBSetup.exe", "DBSetup"},
-        {"C:\\a.b\\Setup", "Setup"},
-        {"D:\\x\\My.Setup.exe", "My.Setup"},
-        {"C:\\ソフト\\ソフト.exe", "ソフト"},  // second bytes of 0x5C
-        {"C:\\表\\表.exe", "表"},
-        {"DBSetup.exe", "DBSetup"},
-    };
-    for (const Case& c : cases) {
-        winsim::Reset();
-        m.majorVersion = 6;
-        m.minorVersion = 1;
-        m.modulePath = c.modulePath;
-        EXPECT_EQ(AfxWinMain(), 0);
-        ASSERT_EQ(m.boxes.size(), 1u) << c.modulePath;
-        EXPECT_EQ(m.boxes[0].caption, c.title) << c.modulePath;
-        EXPECT_STREQ(theApp.m_pszAppName, c.title);
+    for (size_t room : {260u, 520u}) {
+        for (const ModulePath& path : PathsAcross(room))
+            paths.push_back(path);
     }
-}
-
-TEST_F(AppEntryTest, LongModulePathsStillGiveTheName)
-{
-    m.majorVersion = 6;
-    m.minorVersion = 1;
-    m.modulePath = "C:\\" + std::string(300, 'd') + "\\Long.exe";
-    AfxWinMain();
-    ASSERT_EQ(m.boxes.size(), 1u);
-    EXPECT_EQ(m.boxes[0].caption, "Long");
+    for (winsim::PathCut cut : kPathCuts) {
+        for (const ModulePath& path : paths) {
+            BeginCase(path.what + ", " + NameOf(cut));
+            m.modulePathCut = cut;
+            m.majorVersion = 6;
+            m.minorVersion = 1;
+            m.modulePath = path.path;
+            EXPECT_EQ(AfxWinMain(), 0);
+            ASSERT_EQ(m.boxes.size(), 1u);
+            EXPECT_EQ(m.boxes[0].caption, path.title);
+            EXPECT_EQ(std::string(theApp.m_pszAppName), path.title);
+        }
+    }
 }
 
 TEST_F(AppEntryTest, FrameworkBoxPassesStyleAndHasNoOwner)
@@ -50,8 +44,7 @@ TEST_F(AppEntryTest, FrameworkBoxPassesStyleAndHasNoOwner)
     m.calls.clear();
     m.boxAnswers = {IDCANCEL};
     EXPECT_EQ(AfxMessageBox("本文", MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0), IDCANCEL);
-    ASSERT_EQ(m.ArgsOf("MessageBoxA").size(), 1u);
-    EXPECT_EQ(m.ArgsOf("MessageBoxA")[0], "NULL, 本文, DBSetup, 0x40021");
+    EXPECT_EQ(m.ArgsOf("MessageBoxA"), std::vector<std::string>{"NULL, 本文, DBSetup, 0x40021"});
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "box_texts.h"
 #include "install_check.h"
 #include "sim_fixture.h"
 
@@ -7,20 +8,17 @@ namespace {
 
 class InstallCheckTest : public SimTest {};
 
-const std::string kUnrecognised =
-    "このコンピュータのOSに SQL Server 2017 Express をインストールする事はできません。\n\n"
-    "インストールを中断します。";
+const std::string kProduct = BoxText("product");
+const std::string kUnrecognised = BoxText("os_unknown", {kProduct});
 
 std::string TooOld(const std::string& os)
 {
-    return os + " に SQL Server 2017 Express をインストールする事はできません。\n\n"
-                "SQL Server 2014 Express 以前の SQL Server をインストールしてください。";
+    return BoxText("os_too_old", {os, kProduct});
 }
 
 std::string ThirtyTwoBit(const std::string& os)
 {
-    return "32 bit の " + os + " に SQL Server 2017 Express をインストールする事はできません。\n\n"
-                               "SQL Server 2014 Express 以前の SQL Server をインストールしてください。";
+    return BoxText("os_32bit", {os, kProduct});
 }
 
 TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
@@ -49,15 +47,15 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
         {10, 1, true, CHECK_REFUSED, kUnrecognised},
     };
     for (const Case& c : cases) {
-        winsim::Reset();
+        BeginCase(std::to_string(c.major) + "." + std::to_string(c.minor) + (c.is64Bit ? " 64-bit" : " 32-bit"));
         m.majorVersion = c.major;
         m.minorVersion = c.minor;
         m.is64BitWindows = c.is64Bit;
         CInstallCheck check;
         InstallCheckResult result;
         check.CheckTargetOs(result);
-        EXPECT_EQ(result.nStatus, c.status) << c.major << "." << c.minor << " 64-bit " << c.is64Bit;
-        EXPECT_EQ(std::string(result.strMessage), c.message) << c.major << "." << c.minor;
+        EXPECT_EQ(result.nStatus, c.status);
+        EXPECT_EQ(std::string(result.strMessage), c.message);
     }
 }
 

@@ -1,7 +1,9 @@
 #include <string>
 #include <vector>
 
+#include "box_texts.h"
 #include "installer_app.h"
+#include "restart.h"
 #include "instance_keys.h"
 #include "sim_fixture.h"
 
@@ -9,29 +11,28 @@ namespace {
 
 using winsim::RegView;
 
-const char kSetupPackage[] = "C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
-const char kSetupTitle[] = "SQL Server 2017 Express インストール";
-const std::string kCommandLine =
-    "\"C:\\Setup\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"C:\\Setup\\ConfigurationFile.ini\"";
+// Leaves what a caller's frame would find on the stack full of set bits.
+__attribute__((noinline)) void DirtyTheStack()
+{
+    volatile unsigned char junk[4096];
+    for (unsigned char& byte : const_cast<unsigned char(&)[4096]>(junk))
+        byte = 0xA5;
+}
 
-const std::string kSuccessQuestion =
-    "インストールが正常に終了しました。\nコンピュータを再起動する必要があります。\n今、再起動しますか？";
-const std::string kInstallFailed =
-    "SQL Server 2017 Express がインストールできませんでした。\n\n"
-    "インストール前に、コンピュータの再起動が必要となる場合があります。\n"
-    "再起動後に、もう一度インストールをお試しください。";
+const char kSetupPackage[] = "C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
+const std::string kProduct = BoxText("product");
+const std::string kSetupTitle = BoxText("setup_title", {kProduct});
+const std::string kSuccessQuestion = BoxText("restart_question");
+const std::string kInstallFailed = BoxText("install_failed", {kProduct});
 
 std::string Upgrade(const std::string& name)
 {
-    return name + " がインストールされています。\n\n"
-                  "このバージョンには対応していない為、データベースのアップグレードが必要です。\n"
-                  "アップグレード手順については、Q&Aを確認するか、サポートセンターまでご連絡下さい。";
+    return BoxText("upgrade_needed", {name});
 }
 
 std::string AlreadyInstalled(const std::string& name)
 {
-    return "既に " + name + " がインストールされている為、データベースのインストールは不要です。\n\n"
-                            "データベースを入れ直す場合は、事前にデータのバックアップを取って下さい。";
+    return BoxText("already_installed", {name});
 }
 
 struct Box {
@@ -108,7 +109,7 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
     };
     for (const Case& c : cases) {
         for (DWORD minor : {1u, 2u}) {  // Windows 7 never reaches its refusal
-            winsim::Reset();
+            BeginCase(c.box.text.substr(0, 30) + ", Windows 6." + std::to_string(minor));
             m.minorVersion = minor;
             if (c.legacyOnly) {
                 m.Key(RegView::WOW32, kLegacyKey);
@@ -127,18 +128,24 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
 
 TEST_F(InstallerAppTest, UnsupportedWindowsGetsOneFrameworkBox)
 {
-    m.minorVersion = 1;
-    PlaceSetup("14.0.1000.169");
-    const std::string tail = " に SQL Server 2017 Express をインストールする事はできません。\n\n"
-                             "SQL Server 2014 Express 以前の SQL Server をインストールしてください。";
-    EXPECT_EQ(Run(), (std::vector<Box>{{"DBSetup", "Windows 7" + tail, 0x30}}));
-    EXPECT_TRUE(m.processes.empty());
-
-    winsim::Reset();
-    m.is64BitWindows = false;
-    PlaceSetup("14.0.1000.169");
-    EXPECT_EQ(Run(), (std::vector<Box>{{"DBSetup", "32 bit の Windows 8" + tail, 0x30}}));
-    EXPECT_TRUE(m.processes.empty());
+    struct Case {
+        const char* what;
+        DWORD minor;
+        bool is64Bit;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"Windows 7", 1, true, BoxText("os_too_old", {"Windows 7", kProduct})},
+        {"32-bit Windows 8", 2, false, BoxText("os_32bit", {"Windows 8", kProduct})},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        m.minorVersion = c.minor;
+        m.is64BitWindows = c.is64Bit;
+        PlaceSetup("14.0.1000.169");
+        EXPECT_EQ(Run(), (std::vector<Box>{{"DBSetup", c.text, 0x30}}));
+        EXPECT_TRUE(m.processes.empty());
+    }
 }
 
 TEST_F(InstallerAppTest, UnreadableInstanceDoesNotStopTheInstallation)
@@ -171,37 +178,70 @@ TEST_F(InstallerAppTest, InstallThenAnswerTheRestartQuestion)
         {"setup registers 2016", "13.0.1601.5", 0, IDOK, {failed}, false},
     };
     for (const Case& c : cases) {
-        winsim::Reset();
+        BeginCase(c.what);
         PlaceSetup(c.registers, c.exitCode);
         m.boxAnswers = {c.answer};
-        EXPECT_EQ(Run(), c.boxes) << c.what;
-        EXPECT_EQ(m.processes.size(), 1u) << c.what;
-        EXPECT_EQ(m.restartRequested, c.restart) << c.what;
-        EXPECT_GE(m.nowMs, 3000u) << c.what;
+        EXPECT_EQ(Run(), c.boxes);
+        EXPECT_EQ(m.processes.size(), 1u);
+        EXPECT_EQ(m.restartRequested, c.restart);
+        EXPECT_GE(m.nowMs, 3000u);
     }
 }
 
-TEST_F(InstallerAppTest, MissingSetupPackageGivesTwoBoxes)
+// A failed start, or no folder to start from: the launch error, then the verdict.
+TEST_F(InstallerAppTest, NothingStartedGivesTwoBoxes)
 {
-    const std::vector<Box> expected = {{"起動エラー", kCommandLine + " 起動エラー", 0x30},
-                                       {"DBSetup", kInstallFailed, 0}};
-    EXPECT_EQ(Run(), expected);
+    struct Case {
+        const char* what;
+        std::string modulePath;
+        std::string launchError;
+    };
+    const Case cases[] = {
+        {"package missing", "C:\\Setup\\DBSetup.exe",
+         BoxText("launch_error", {BoxText("setup_command", {"C:\\Setup", "C:\\Setup"})})},
+        {"own path unreadable", "", BoxText("launch_error", {"SQLEXPRADV_x64_JPN.exe"})},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        m.modulePath = c.modulePath;
+        m.AddExecutable("\\SQLEXPRADV_x64_JPN.exe", winsim::ProcessScript());
+        const std::vector<Box> expected = {{BoxText("launch_error_caption"), c.launchError, 0x30},
+                                           {"DBSetup", kInstallFailed, 0}};
+        EXPECT_EQ(Run(), expected);
+        EXPECT_TRUE(m.processes.empty());
+    }
 }
 
+// Enable the shutdown privilege, then ask for a restart that is not forced.
 TEST_F(InstallerAppTest, RestartEnablesTheShutdownPrivilegeFirst)
 {
-    PlaceSetup("14.0.1000.169");
-    Run();
-    const std::vector<std::string> sequence = m.FunctionSequence();
-    const std::vector<std::string> tail(sequence.end() - 6, sequence.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"MessageBoxA", "OpenProcessToken", "LookupPrivilegeValueA",
-                                              "AdjustTokenPrivileges", "ExitWindowsEx", "CloseHandle"}));
-    EXPECT_EQ(m.ArgsOf("OpenProcessToken")[0], "current-process, 0x28");
-    EXPECT_EQ(m.ArgsOf("LookupPrivilegeValueA")[0], "NULL, SeShutdownPrivilege");
-    const std::string adjust = m.ArgsOf("AdjustTokenPrivileges")[0];
-    EXPECT_EQ(adjust.substr(adjust.find(", ")), ", 0, count=1 luid=19:0 attributes=0x2, 16, previous, length");
-    EXPECT_EQ(m.ArgsOf("ExitWindowsEx")[0], "0x2, 0x0");
-    EXPECT_EQ(m.restartFlags, (UINT)EWX_REBOOT);
+    struct Case {
+        const char* what;
+        bool lookupFails;
+        const char* adjusted;
+        bool restart;
+    };
+    const Case cases[] = {
+        {"privilege known", false, "count=1 luid=19:0 attributes=0x2", true},
+        // The record is whole even then: no stale identifier is enabled by chance.
+        {"privilege lookup fails", true, "count=1 luid=0:0 attributes=0x2", false},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        m.lookupPrivilegeFails = c.lookupFails;
+        DirtyTheStack();
+        RestartWindows();
+        EXPECT_EQ(m.FunctionSequence(), (std::vector<std::string>{"OpenProcessToken", "LookupPrivilegeValueA",
+                                                                  "AdjustTokenPrivileges", "ExitWindowsEx",
+                                                                  "CloseHandle"}));
+        EXPECT_EQ(m.ArgsOf("OpenProcessToken"), std::vector<std::string>{"current-process, 0x28"});
+        EXPECT_EQ(m.ArgsOf("LookupPrivilegeValueA"), std::vector<std::string>{"NULL, SeShutdownPrivilege"});
+        EXPECT_EQ(m.ArgsOf("AdjustTokenPrivileges"),
+                  std::vector<std::string>{std::string("token, 0, ") + c.adjusted + ", 16, previous, length"});
+        EXPECT_EQ(m.ArgsOf("ExitWindowsEx"), std::vector<std::string>{"0x2, 0x0"});
+        EXPECT_EQ(m.ArgsOf("CloseHandle"), std::vector<std::string>{"token"});
+        EXPECT_EQ(m.restartRequested, c.restart);
+    }
 }
 
 TEST_F(InstallerAppTest, RefusedRestartIsSilent)

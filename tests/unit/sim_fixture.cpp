@@ -1,5 +1,7 @@
 #include "sim_fixture.h"
 
+#include <stdio.h>
+
 void SimTest::SetUp()
 {
     winsim::Reset();
@@ -7,6 +9,21 @@ void SimTest::SetUp()
 }
 
 void SimTest::TearDown()
+{
+    CheckMachine();
+    m_case.reset();
+}
+
+void SimTest::BeginCase(const std::string& name)
+{
+    CheckMachine();
+    m_case.reset();
+    m_case.emplace(__FILE__, __LINE__, "case: " + name);
+    winsim::Reset();
+    AfxSetMbcsCodePage(0);
+}
+
+void SimTest::CheckMachine()
 {
     for (const std::string& fault : m.faults)
         ADD_FAILURE() << "simulated Windows noticed: " << fault;
@@ -17,4 +34,51 @@ void SimTest::UseCodePage(UINT codePage)
 {
     m.ansiCodePage = codePage;
     AfxSetMbcsCodePage(0);
+}
+
+namespace {
+
+// A double-byte character as its code, readable whatever the terminal's code page.
+std::string Bytes(const char* ch)
+{
+    char code[16];
+    snprintf(code, sizeof(code), "0x%02X%02X", (unsigned char)ch[0], (unsigned char)ch[1]);
+    return code;
+}
+
+}  // namespace
+
+std::vector<ModulePath> PathsAcross(size_t room)
+{
+    std::vector<ModulePath> paths;
+    for (const char* ch : {"表", "歃", "鷭", "纊"}) {
+        for (size_t lead : {room - 1, room}) {  // the character's first byte, counted from 1
+            std::string run;
+            for (int i = 0; i < 8; ++i)
+                run += ch;
+            // Folder: "C:\\" and 'a's, then the run, whose fifth character has its lead at `lead`.
+            const std::string folder = "C:\\" + std::string(lead - 1 - 3 - 8, 'a') + run;
+            paths.push_back({Bytes(ch) + " at byte " + std::to_string(lead) + " in the folder",
+                             folder + "\\DBSetup.exe", folder, "DBSetup"});
+            // File name: the same with the run as the name.
+            const std::string before = "C:\\" + std::string(lead - 1 - 4 - 8, 'b');
+            paths.push_back({Bytes(ch) + " at byte " + std::to_string(lead) + " in the name",
+                             before + "\\" + run + ".exe", before, run});
+        }
+    }
+    return paths;
+}
+
+const winsim::PathCut kPathCuts[3] = {winsim::PathCut::VISTA, winsim::PathCut::XP, winsim::PathCut::WINE};
+
+std::string NameOf(winsim::PathCut cut)
+{
+    switch (cut) {
+    case winsim::PathCut::VISTA:
+        return "cut as documented since Vista";
+    case winsim::PathCut::XP:
+        return "cut as documented for XP";
+    default:
+        return "cut as Wine does";
+    }
 }

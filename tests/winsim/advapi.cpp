@@ -123,7 +123,6 @@ BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
     const std::string args = Format("%s, 0x%x", HandleName(process).c_str(), (unsigned)desiredAccess);
     if (process != GetCurrentProcess()) {
         Log("OpenProcessToken", args, "FALSE");
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     KernelObject object{ObjectKind::TOKEN};
@@ -139,7 +138,6 @@ BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
     if (machine().lookupPrivilegeFails || (systemName != NULL && systemName[0] != '\0') || name == NULL ||
         UpperName(name) != "SESHUTDOWNPRIVILEGE") {
         Log("LookupPrivilegeValueA", args, "FALSE");
-        SetLastError(ERROR_NO_SUCH_PRIVILEGE);
         return FALSE;
     }
     *luid = kShutdownPrivilege;
@@ -163,21 +161,13 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     args += Format(", %u, %s, %s", (unsigned)bufferLength, previousState ? "previous" : "NULL",
                    returnLength ? "length" : "NULL");
     KernelObject* object = FindObject(token, ObjectKind::TOKEN);
-    DWORD error = ERROR_SUCCESS;
     const DWORD needed = (DWORD)sizeof(TOKEN_PRIVILEGES);
-    if (object == NULL)
-        error = ERROR_INVALID_HANDLE;
-    else if (!(object->access & TOKEN_ADJUST_PRIVILEGES) || (previousState && !(object->access & TOKEN_QUERY)))
-        error = ERROR_ACCESS_DENIED;
-    else if (newState == NULL || newState->PrivilegeCount != 1 || disableAll)
-        error = ERROR_INVALID_PARAMETER;  // the simulation knows one privilege only
-    else if (previousState != NULL && bufferLength < needed)
-        error = ERROR_INSUFFICIENT_BUFFER;
-    if (error != ERROR_SUCCESS) {
-        if (error == ERROR_INSUFFICIENT_BUFFER && returnLength != NULL)
-            *returnLength = needed;
+    // The simulation knows one privilege at a time only.
+    const bool refused = object == NULL || !(object->access & TOKEN_ADJUST_PRIVILEGES) ||
+                         (previousState != NULL && (!(object->access & TOKEN_QUERY) || bufferLength < needed)) ||
+                         newState == NULL || newState->PrivilegeCount != 1 || disableAll;
+    if (refused) {
         Log("AdjustTokenPrivileges", args, "FALSE");
-        SetLastError(error);
         return FALSE;
     }
     const LUID_AND_ATTRIBUTES& entry = newState->Privileges[0];
@@ -192,11 +182,9 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
         *returnLength = needed;
     if (!isShutdown || !m.processHasShutdownPrivilege) {
         Log("AdjustTokenPrivileges", args, "TRUE not all assigned");
-        SetLastError(ERROR_NOT_ALL_ASSIGNED);
         return TRUE;
     }
     m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     Log("AdjustTokenPrivileges", args, "TRUE");
-    SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -27,7 +27,6 @@ struct Objects {
     uintptr_t nextHandle = 0x100;
     std::vector<SimProcess> processes;
     int kernel32References = 0;
-    DWORD lastError = 0;
 };
 
 Objects& objects()
@@ -38,20 +37,14 @@ Objects& objects()
 
 const char* const kObjectKindNames[] = {"process", "thread", "token", "key"};
 
-// Windows' search for the program of an unquoted command line: the shortest
-// run of space-separated words that names an existing file.
-bool FindProgram(const std::string& commandLine, std::string& program)
+// The program of a command line whose first token is quoted, as the
+// product's is; an unquoted one is taken up to its first space.
+std::string ProgramOf(const std::string& commandLine)
 {
-    if (!commandLine.empty() && commandLine[0] == '"') {
-        size_t end = commandLine.find('"', 1);
-        program = commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        return true;
-    }
-    for (size_t space = commandLine.find(' '); ; space = commandLine.find(' ', space + 1)) {
-        program = commandLine.substr(0, space);
-        if (space == std::string::npos || machine().executables.count(UpperName(program)))
-            return true;
-    }
+    if (commandLine.empty() || commandLine[0] != '"')
+        return commandLine.substr(0, commandLine.find(' '));
+    const size_t end = commandLine.find('"', 1);
+    return commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
 }
 
 }  // namespace
@@ -111,9 +104,11 @@ std::string HandleName(HANDLE handle)
         return "current-process";
     auto found = objects().handles.find((uintptr_t)handle);
     if (found == objects().handles.end())
-        return Format("invalid#%lx", (unsigned long)(uintptr_t)handle);
-    return Format("%s#%lx", kObjectKindNames[(int)found->second.kind],
-                  (unsigned long)(uintptr_t)handle);
+        return "invalid";
+    const KernelObject& object = found->second;
+    if (object.kind == ObjectKind::REGKEY)
+        return "key " + object.path;
+    return kObjectKindNames[(int)object.kind];
 }
 
 bool ProcessExited(size_t process)
@@ -157,23 +152,12 @@ int OpenKernelObjectCount()
 
 using namespace winsim;
 
-DWORD GetLastError()
-{
-    return objects().lastError;
-}
-
-void SetLastError(DWORD error)
-{
-    objects().lastError = error;
-}
-
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
     Machine& m = machine();
     const DWORD size = info->dwOSVersionInfoSize;
     if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))) {
         Log("GetVersionExA", Format("size=%u", (unsigned)size), "FALSE");
-        SetLastError(m.getVersionFails ? ERROR_INVALID_PARAMETER : ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
     info->dwMajorVersion = m.majorVersion;
@@ -191,7 +175,6 @@ HMODULE LoadLibraryA(LPCSTR name)
     const std::string upper = UpperName(Text(name));
     if (machine().loadLibraryFails || (upper != "KERNEL32.DLL" && upper != "KERNEL32")) {
         Log("LoadLibraryA", Text(name), "NULL");
-        SetLastError(ERROR_MOD_NOT_FOUND);
         return NULL;
     }
     ++objects().kernel32References;
@@ -206,7 +189,6 @@ HMODULE GetModuleHandleA(LPCSTR name)
     const bool found = upper == "KERNEL32.DLL" || upper == "KERNEL32";
     Log("GetModuleHandleA", Text(name), found ? "kernel32" : "NULL");
     if (!found) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
         return NULL;
     }
     return kKernel32;
@@ -216,7 +198,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
     if (module != kKernel32) {
         Fault("GetProcAddress on a module that is not loaded");
-        SetLastError(ERROR_INVALID_HANDLE);
         return NULL;
     }
     const Machine& m = machine();
@@ -236,8 +217,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
             entry = export_.entry;
     }
     Log("GetProcAddress", Format("kernel32, %s", name), entry != NULL ? "found" : "NULL");
-    if (entry == NULL)
-        SetLastError(ERROR_PROC_NOT_FOUND);
     return entry;
 }
 
@@ -246,8 +225,7 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags)
     Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
     if (!machine().kernel32HasSetDefaultDllDirectories)
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
-    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32) {
-        SetLastError(ERROR_INVALID_PARAMETER);  // the simulation knows this one flag only
+    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32) {  // the simulation knows this one flag only
         return FALSE;
     }
     machine().dllSearch = "system32 only";
@@ -268,7 +246,6 @@ BOOL FreeLibrary(HMODULE module)
     Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
     if (module != kKernel32 || objects().kernel32References == 0) {
         Fault("FreeLibrary of a module that is not loaded");
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     --objects().kernel32References;
@@ -286,7 +263,6 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64)
     if (!machine().kernel32HasIsWow64Process)
         Fault("IsWow64Process called where Kernel32 has no such entry");
     if (process != kCurrentProcess) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     *wow64 = machine().is64BitWindows ? TRUE : FALSE;
@@ -376,7 +352,6 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
         memcpy(info->LeadByte, known.leadBytes, sizeof(known.leadBytes));
         return TRUE;
     }
-    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }
 
@@ -395,16 +370,10 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
         (unsigned)startupInfo->cb);
     if (startupInfo->cb != sizeof(STARTUPINFOA))
         Fault("STARTUPINFOA.cb is not its size");
-    std::string program = applicationName != NULL ? std::string(applicationName) : std::string();
-    if (applicationName == NULL && !FindProgram(Text(commandLine), program)) {
-        program.clear();
-    }
+    const std::string program = applicationName != NULL ? applicationName : ProgramOf(Text(commandLine));
     auto found = m.executables.find(UpperName(program));
-    if (found == m.executables.end() && program.find('.', program.rfind('\\') + 1) == std::string::npos)
-        found = m.executables.find(UpperName(program + ".exe"));
     if (found == m.executables.end()) {
         Log("CreateProcessA", args, "FALSE");
-        SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
     const ProcessScript& script = found->second;
@@ -431,7 +400,6 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
     KernelObject* object = FindObject(process, ObjectKind::PROCESS);
     if (object == NULL || machine().getExitCodeFails) {
         Log("GetExitCodeProcess", HandleName(process), "FALSE");
-        SetLastError(object == NULL ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
         return FALSE;
     }
     const SimProcess& sim = objects().processes[object->process];
@@ -447,7 +415,6 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         object = FindObject(handle, ObjectKind::THREAD);
     if (object == NULL) {
         Log("WaitForSingleObject", Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds), "WAIT_FAILED");
-        SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
     const size_t process = object->process;
@@ -473,6 +440,5 @@ BOOL CloseHandle(HANDLE handle)
         CloseObject(handle, ObjectKind::TOKEN))
         return TRUE;
     Fault("CloseHandle of " + name);
-    SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
 }

@@ -112,6 +112,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     Machine& m = machine();
     const std::string args = Format("%u, %s, %d, %u, 0x%x", (unsigned)count, handles ? "handles" : "NULL",
                                     waitAll, (unsigned)milliseconds, (unsigned)wakeMask);
+    if (count != 0 || handles != NULL)
+        Fault("waiting on handles in MsgWaitForMultipleObjects is not simulated");
     DeliverDueMessages();
     DWORD wakeAt = milliseconds == INFINITE ? 0xFFFFFFFF : m.nowMs + milliseconds;
     DWORD result = WAIT_TIMEOUT;
@@ -129,16 +131,6 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
             wakeAt = std::max(incoming.atMs, m.nowMs);
             result = WAIT_OBJECT_0 + count;
             break;
-        }
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        KernelObject* process = FindObject(handles[i], ObjectKind::PROCESS);
-        if (process == NULL)
-            continue;
-        const DWORD end = ProcessExited(process->process) ? m.nowMs : ProcessEndMs(process->process);
-        if (end <= wakeAt && (result == WAIT_TIMEOUT || end < wakeAt)) {
-            wakeAt = end;
-            result = WAIT_OBJECT_0 + i;
         }
     }
     if (result == WAIT_TIMEOUT && milliseconds == INFINITE) {
@@ -186,7 +178,6 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason)
     const std::string args = Format("0x%x, 0x%x", flags, (unsigned)reason);
     if (!m.shutdownPrivilegeEnabled) {
         Log("ExitWindowsEx", args, "FALSE");
-        SetLastError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
     }
     m.restartRequested = (flags & EWX_REBOOT) != 0;
