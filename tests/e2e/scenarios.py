@@ -1,11 +1,27 @@
 """What the installer must show on each simulated machine, box by box."""
+import re
 from dataclasses import dataclass, replace
+from pathlib import Path
 
 from winebox import Layout, RegValue
 
-PRODUCT = "SQL Server 2017 Express"
+
+
+def load_texts() -> dict:
+    """The boxes' exact texts, from the data file the unit tests read too."""
+    texts = {}
+    source = Path(__file__).resolve().parent.parent / "data" / "box_texts.txt"
+    for line in source.read_text(encoding="utf-8").splitlines():
+        if line and not line.startswith("#") and ": " in line:
+            name, text = line.split(": ", 1)
+            texts[name] = re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], text)
+    return texts
+
+
+TEXTS = load_texts()
+PRODUCT = TEXTS["product"]
 CAPTION = "DBSetup"
-SETUP_TITLE = f"{PRODUCT} インストール"
+SETUP_TITLE = TEXTS["setup_title"] % PRODUCT
 
 
 @dataclass(frozen=True)
@@ -33,43 +49,36 @@ class Scenario:
 
 
 def os_too_old(os_name: str) -> Box:
-    return Box(f"{os_name} に {PRODUCT} をインストールする事はできません。\n\n"
-               "SQL Server 2014 Express 以前の SQL Server をインストールしてください。")
+    return Box(TEXTS["os_too_old"] % (os_name, PRODUCT))
+
+
+def os_32bit(os_name: str) -> Box:
+    return Box(TEXTS["os_32bit"] % (os_name, PRODUCT))
 
 
 def already_installed(name: str) -> Box:
-    return Box(f"既に {name} がインストールされている為、データベースのインストールは不要です。\n\n"
-               "データベースを入れ直す場合は、事前にデータのバックアップを取って下さい。",
-               caption=SETUP_TITLE)
+    return Box(TEXTS["already_installed"] % name, caption=SETUP_TITLE)
 
 
 def upgrade_needed(name: str) -> Box:
-    return Box(f"{name} がインストールされています。\n\n"
-               "このバージョンには対応していない為、データベースのアップグレードが必要です。\n"
-               "アップグレード手順については、Q&Aを確認するか、サポートセンターまでご連絡下さい。",
-               caption=SETUP_TITLE)
+    return Box(TEXTS["upgrade_needed"] % name, caption=SETUP_TITLE)
 
 
 def restart_question(caption: str = CAPTION) -> Box:
-    return Box("インストールが正常に終了しました。\nコンピュータを再起動する必要があります。\n今、再起動しますか？",
-               ("OK", "CANCEL"), caption)
+    return Box(TEXTS["restart_question"], ("OK", "CANCEL"), caption)
 
 
 def setup_command(folder: str) -> str:
     """The command line the installer in C:\\folder must start the setup package with."""
-    return (f'"C:\\{folder}\\SQLEXPRADV_x64_JPN.exe" '
-            f'/ConfigurationFile="C:\\{folder}\\ConfigurationFile.ini"')
+    return TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
 
 
 def launch_error(folder: str) -> Box:
-    return Box(f"{setup_command(folder)} 起動エラー", caption="起動エラー")
+    return Box(TEXTS["launch_error"] % setup_command(folder), caption=TEXTS["launch_error_caption"])
 
 
-OS_UNKNOWN = Box(f"このコンピュータのOSに {PRODUCT} をインストールする事はできません。\n\n"
-                 "インストールを中断します。")
-INSTALL_FAILED = Box(f"{PRODUCT} がインストールできませんでした。\n\n"
-                     "インストール前に、コンピュータの再起動が必要となる場合があります。\n"
-                     "再起動後に、もう一度インストールをお試しください。")
+OS_UNKNOWN = Box(TEXTS["os_unknown"] % PRODUCT)
+INSTALL_FAILED = Box(TEXTS["install_failed"] % PRODUCT)
 
 INSTANCE = r"HKLM\SOFTWARE\Microsoft\Microsoft SQL Server\VALTERNADB"
 PATH_2017 = r"C:\Program Files\Microsoft SQL Server\MSSQL14.VALTERNADB\MSSQL"
@@ -87,6 +96,17 @@ LONG_FOLDER = "Long\\" + "f" * 110 + "\\" + "g" * 111
 # 161 characters, but 320 bytes in code page 932: over what a 260-byte
 # buffer holds of the installer's own path.
 JAPANESE_FOLDER = "データ" * 25 + "\\" + "フォルダ名" * 17
+
+
+def across_first_buffer(ch: str, lead: int, in_name: bool) -> Layout:
+    """The installer where the double-byte character ch has its first byte at byte
+    `lead` (counted from 1) of its path in code page 932: at 260 it crosses the end
+    of a 260-byte buffer, at 259 it is what a cut keeping the terminator splits."""
+    # The 41st character of the run at `lead`; the package's path beside it stays
+    # within MAX_PATH characters.
+    if in_name:  # C:\yyy...\<run>.exe
+        return Layout(folder="y" * (lead - 85), exe_name=ch * 60 + ".exe", package=True)
+    return Layout(folder="x" * (lead - 85) + "\\" + ch * 45, package=True)  # C:\xxx...\<run>\DBSetup.exe
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
 # it runs, planted beside it, with Wine told to prefer the planted copies.
@@ -107,20 +127,15 @@ SCENARIOS = (
     # reports 5.1 even in a 64-bit prefix, where a real XP x64 reports 5.2.
     Scenario("win7_64", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
              icons=("exclamation",)),
-    Scenario("vista_64", "win64", "vista", (os_too_old("Windows Vista"),)),
     Scenario("winxp_64", "win64", "winxp", (os_too_old("Windows XP"),)),
-    Scenario("win2003_64", "win64", "win2003", (os_too_old("Windows Server 2003"),)),
-    Scenario("win2k_64", "win64", "win2k", (os_too_old("Windows 2000"),)),
     Scenario("nt40_64", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
     # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
-    Scenario("win10_32", "win32", "win10", (os_too_old("32 bit の Windows 8"),)),
+    Scenario("win10_32", "win32", "win10", (os_32bit("Windows 8"),)),
 
     # An engine already there ends the run before the OS gate; nothing is started.
     Scenario("sql2017_64bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
              registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False,
              icons=("information",)),
-    Scenario("sql2008r2", "win64", "win10", (already_installed("Microsoft SQL Server 2008 R2"),),
-             registry=instance(64, "10.50.1600.1"), layout=PACKAGE, setup_started=False),
     Scenario("sql2008_32bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
              registry=instance(32, "10.0.1600.22"), layout=PACKAGE, setup_started=False),
     Scenario("msde2000", "win64", "win10", (upgrade_needed("MSDE 2000"),),
@@ -145,8 +160,6 @@ SCENARIOS = (
     Scenario("setup_writes_nothing", "win64", "win10", (INSTALL_FAILED,),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),)), setup_started=True,
              icons=("none",)),
-    Scenario("setup_registers_2016", "win64", "win10", (INSTALL_FAILED,),
-             layout=Layout(package=True, env=(("DBSETUP_STANDIN_VERSION", "13.0.1601.5"),)), setup_started=True),
     Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False,
              icons=("exclamation", "none")),
     Scenario("setup_fails_but_registers", "win64", "win10", (restart_question(),), answers=("CANCEL",),
@@ -160,6 +173,17 @@ SCENARIOS = (
              layout=Layout(folder=LONG_FOLDER, package=True), setup_started=True),
     Scenario("folder_japanese_over_260_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(folder=JAPANESE_FOLDER, package=True), setup_started=True),
+    # Wine stops a byte short of a buffer's end rather than split a character
+    # across it, and says nothing: the path is read again until proven whole.
+    # 0x5C second bytes ("表", "ソ") test the cut at the last backslash too.
+    Scenario("folder_char_across_260", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=across_first_buffer("表", 260, in_name=False), setup_started=True),
+    Scenario("folder_char_at_259", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=across_first_buffer("ソ", 259, in_name=False), setup_started=True),
+    Scenario("name_char_across_260", "win64", "win10", (restart_question("ソ" * 60),), answers=("CANCEL",),
+             layout=across_first_buffer("ソ", 260, in_name=True), setup_started=True),
+    Scenario("name_char_at_259", "win32", "win10", (replace(os_32bit("Windows 8"), caption="表" * 60),),
+             layout=across_first_buffer("表", 259, in_name=True), setup_started=False),
     # Planted DLLs: none is loaded into the installer, while the same planting
     # gets one loaded into a program that does not restrict its DLL search.
     Scenario("dll_planting", "win64", "win10", (restart_question(),), answers=("CANCEL",),
