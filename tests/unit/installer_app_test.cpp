@@ -3,8 +3,8 @@
 
 #include "box_texts.h"
 #include "installer_app.h"
-#include "restart.h"
 #include "instance_keys.h"
+#include "restart.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -24,16 +24,6 @@ const std::string kProduct = BoxText("product");
 const std::string kSetupTitle = BoxText("setup_title", {kProduct});
 const std::string kSuccessQuestion = BoxText("restart_question");
 const std::string kInstallFailed = BoxText("install_failed", {kProduct});
-
-std::string Upgrade(const std::string& name)
-{
-    return BoxText("upgrade_needed", {name});
-}
-
-std::string AlreadyInstalled(const std::string& name)
-{
-    return BoxText("already_installed", {name});
-}
 
 struct Box {
     std::string caption;
@@ -95,23 +85,23 @@ void PrintTo(const Box& box, std::ostream* out)
 TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
 {
     struct Case {
-        const char* version;
+        const char* version;  // NULL: the legacy key only
         const char* path;
-        bool legacyOnly;
         Box box;
     };
     const Case cases[] = {
-        {"14.0.1000.169", "C:\\x", false, {kSetupTitle, AlreadyInstalled("Microsoft SQL Server 2017"), 0x40}},
-        {"10.50.1600.1", "C:\\x", false, {kSetupTitle, AlreadyInstalled("Microsoft SQL Server 2008 R2"), 0x40}},
-        {"9.00.1399", "C:\\x", false, {kSetupTitle, AlreadyInstalled("Microsoft SQL Server 2005"), 0x40}},
-        {"8.00.194", "C:\\MSSQL$VALTERNADB", false, {kSetupTitle, Upgrade("MSDE 2000"), 0x30}},
-        {NULL, NULL, true, {kSetupTitle, Upgrade("MSDE 7"), 0x30}},
+        {"14.0.1000.169", "C:\\x", {kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2017"}), 0x40}},
+        {"10.50.1600.1", "C:\\x", {kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2008 R2"}), 0x40}},
+        {"9.00.1399", "C:\\x", {kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2005"}), 0x40}},
+        {"8.00.194", "C:\\MSSQL$VALTERNADB", {kSetupTitle, BoxText("upgrade_needed", {"MSDE 2000"}), 0x30}},
+        {NULL, NULL, {kSetupTitle, BoxText("upgrade_needed", {"MSDE 7"}), 0x30}},
     };
     for (const Case& c : cases) {
         for (DWORD minor : {1u, 2u}) {  // Windows 7 never reaches its refusal
-            BeginCase(c.box.text.substr(0, 30) + ", Windows 6." + std::to_string(minor));
+            BeginCase(std::string(c.version != NULL ? c.version : "legacy key") + ", Windows 6." +
+                      std::to_string(minor));
             m.minorVersion = minor;
-            if (c.legacyOnly) {
+            if (c.version == NULL) {
                 m.Key(RegView::WOW32, kLegacyKey);
             } else {
                 m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", c.path);

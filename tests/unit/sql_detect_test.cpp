@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "instance_keys.h"
 #include "sim_fixture.h"
@@ -18,138 +19,106 @@ protected:
     }
 };
 
+// The version as read (major and minor, -1 where absent) and the generation it gives.
 TEST_F(SqlDetectTest, GenerationFromCurrentVersion)
 {
     struct Case {
         const char* version;
+        BOOL read;
+        int major, minor;
         SqlKind kind;
     };
     const Case cases[] = {
-        {"9.00.1399.06", SQL_2005},   {"10.0.1600.22", SQL_2008},  {"10.49.1", SQL_2008},
-        {"10.50.1600.1", SQL_2008R2}, {"10.51", SQL_2008R2},       {"10", SQL_2008},
-        {"11.0.2100.60", SQL_2012},   {"12.0.2000.8", SQL_2014},   {"13.0.1601.5", SQL_2016},
-        {"14.0.1000.169", SQL_2017},  {"14", SQL_2017},            {"14.", SQL_2017},
-        {"15.0.2000.5", SQL_UNKNOWN}, {"8.00.194", SQL_UNKNOWN},   {"", SQL_UNKNOWN},
-        {"abc", SQL_UNKNOWN},         {".5", SQL_UNKNOWN},         {"1..2", SQL_UNKNOWN},
-        {"99999999999999999999.0", SQL_UNKNOWN}, {"-1.0", SQL_UNKNOWN}, {" 14.0", SQL_2017},
-        {"14abc.0", SQL_2017},
-    };
-    for (const Case& c : cases) {
-        BeginCase('"' + std::string(c.version) + '"');
-        Install(RegView::NATIVE, c.version);
-        EXPECT_EQ(DetectSqlServer(), c.kind);
-    }
-}
-
-TEST_F(SqlDetectTest, VersionNumbersAsRead)
-{
-    struct Case {
-        const char* version;
-        BOOL ok;
-        int major, minor;
-    };
-    const Case cases[] = {
-        {"14.0.1000.169", TRUE, 14, 0}, {"10", TRUE, 10, -1},     {"", FALSE, -1, -1},
-        {".5", FALSE, -1, 5},           {"abc.def", TRUE, 0, 0},  {"1..2", TRUE, 1, -1},
-        {"99999999999999999999.0", TRUE, 2147483647, 0},
+        {"9.00.1399.06", TRUE, 9, 0, SQL_2005},     {"10.0.1600.22", TRUE, 10, 0, SQL_2008},
+        {"10.49.1", TRUE, 10, 49, SQL_2008},        {"10.50.1600.1", TRUE, 10, 50, SQL_2008R2},
+        {"10.51", TRUE, 10, 51, SQL_2008R2},        {"10", TRUE, 10, -1, SQL_2008},
+        {"11.0.2100.60", TRUE, 11, 0, SQL_2012},    {"12.0.2000.8", TRUE, 12, 0, SQL_2014},
+        {"13.0.1601.5", TRUE, 13, 0, SQL_2016},     {"14.0.1000.169", TRUE, 14, 0, SQL_2017},
+        {"14", TRUE, 14, -1, SQL_2017},             {"14.", TRUE, 14, -1, SQL_2017},
+        {"15.0.2000.5", TRUE, 15, 0, SQL_UNKNOWN},  {"8.00.194", TRUE, 8, 0, SQL_UNKNOWN},
+        {"", FALSE, -1, -1, SQL_UNKNOWN},           {"abc", TRUE, 0, -1, SQL_UNKNOWN},
+        {"abc.def", TRUE, 0, 0, SQL_UNKNOWN},       {".5", FALSE, -1, 5, SQL_UNKNOWN},
+        {"1..2", TRUE, 1, -1, SQL_UNKNOWN},         {"-1.0", FALSE, -1, 0, SQL_UNKNOWN},
+        {"99999999999999999999.0", TRUE, 2147483647, 0, SQL_UNKNOWN},
+        {" 14.0", TRUE, 14, 0, SQL_2017},           {"14abc.0", TRUE, 14, 0, SQL_2017},
     };
     for (const Case& c : cases) {
         BeginCase('"' + std::string(c.version) + '"');
         Install(RegView::WOW32, c.version);
         int major = 7, minor = 7;
-        EXPECT_EQ(ReadSqlServerVersion(&major, &minor), c.ok);
+        EXPECT_EQ(ReadSqlServerVersion(&major, &minor), c.read);
         EXPECT_EQ(major, c.major);
         EXPECT_EQ(minor, c.minor);
+        EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }
 
 TEST_F(SqlDetectTest, KeysAndViews)
 {
+    // A key in a view, with a value where name is not NULL, granting `allowed`.
+    struct Seed {
+        RegView view;
+        const char* key;
+        const char* name;
+        const char* data;
+        DWORD allowed;
+    };
+    const DWORD all = KEY_ALL_ACCESS;
+    const Seed setup64{RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x", all};
+    const Seed setup32{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", all};
+    const Seed legacy32{RegView::WOW32, kLegacyKey, NULL, NULL, all};
+    const Seed legacy64{RegView::NATIVE, kLegacyKey, NULL, NULL, all};
     struct Case {
         const char* what;
         bool is64Bit;
-        void (*seed)(winsim::Machine&);
+        std::vector<Seed> seeds;
         SqlKind kind;
     };
     const Case cases[] = {
-        {"nothing installed", true, [](winsim::Machine&) {}, SQL_NONE},
+        {"nothing installed", true, {}, SQL_NONE},
         {"instance in the 64-bit view only", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", kPath2017);
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169");
-         },
-         SQL_2017},
+         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169", all}}, SQL_2017},
         {"instance in the 32-bit view", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "10.0.1600.22");
-         },
-         SQL_2008},
+         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "10.0.1600.22", all}}, SQL_2008},
         {"the 32-bit view is found first", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "12.0");
-             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
-         },
+         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "12.0", all}, setup64,
+          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
          SQL_2014},
         {"setup and version keys in different views", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "13.0");
-         },
-         SQL_2016},
-        {"SQLPath but no version key", true,
-         [](winsim::Machine& m) { m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x"); },
-         SQL_UNKNOWN},
+         {setup32, {RegView::NATIVE, kVersionKey, "CurrentVersion", "13.0", all}}, SQL_2016},
+        {"SQLPath but no version key", true, {setup64}, SQL_UNKNOWN},
         {"setup key without SQLPath", true,
-         [](winsim::Machine& m) {
-             m.Key(RegView::NATIVE, kSetupKey);
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
-         },
+         {{RegView::NATIVE, kSetupKey, NULL, NULL, all}, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
          SQL_UNKNOWN},
         {"MSDE 2000 marker before the version", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB");
-             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "14.0");
-         },
+         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB", all},
+          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
          SQL_MSDE2000},
         {"marker case differs", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\mssql$valternadb");
-             m.SetString(RegView::WOW32, kVersionKey, "CurrentVersion", "14.0");
-         },
+         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\mssql$valternadb", all},
+          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
          SQL_2017},
-        {"legacy key only", true,
-         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey); }, SQL_MSDE7},
-        {"legacy key in the 64-bit view only is not looked for", true,
-         [](winsim::Machine& m) { m.Key(RegView::NATIVE, kLegacyKey); }, SQL_NONE},
-        {"legacy key on 32-bit Windows", false,
-         [](winsim::Machine& m) { m.Key(RegView::NATIVE, kLegacyKey); }, SQL_MSDE7},
+        {"legacy key only", true, {legacy32}, SQL_MSDE7},
+        {"legacy key in the 64-bit view only is not looked for", true, {legacy64}, SQL_NONE},
+        {"legacy key on 32-bit Windows", false, {legacy64}, SQL_MSDE7},
         {"instance on 32-bit Windows", false,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "11.0");
-         },
-         SQL_2012},
-        {"legacy key that may not be read at all", true,
-         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey).allowedAccess = 0; }, SQL_NONE},
+         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "11.0", all}}, SQL_2012},
+        {"legacy key that may not be read at all", true, {{RegView::WOW32, kLegacyKey, NULL, NULL, 0}}, SQL_NONE},
         {"legacy key that may only be queried", true,
-         [](winsim::Machine& m) { m.Key(RegView::WOW32, kLegacyKey).allowedAccess = KEY_QUERY_VALUE; },
-         SQL_MSDE7},
+         {{RegView::WOW32, kLegacyKey, NULL, NULL, KEY_QUERY_VALUE}}, SQL_MSDE7},
         {"instance key closed to us in the 32-bit view", true,
-         [](winsim::Machine& m) {
-             m.SetString(RegView::WOW32, kSetupKey, "SQLPath", "C:\\x");
-             m.Key(RegView::WOW32, kSetupKey).allowedAccess = KEY_QUERY_VALUE;
-             m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
-             m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0");
-         },
+         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", KEY_QUERY_VALUE}, setup64,
+          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
          SQL_2017},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
         m.is64BitWindows = c.is64Bit;
-        c.seed(m);
+        for (const Seed& seed : c.seeds) {
+            if (seed.name != NULL)
+                m.SetString(seed.view, seed.key, seed.name, seed.data);
+            m.Key(seed.view, seed.key).allowedAccess = seed.allowed;
+        }
         EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }

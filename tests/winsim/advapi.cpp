@@ -35,18 +35,15 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY
 {
     const std::string args =
         Format("%s, %s, %u, 0x%x", KeyName(key).c_str(), Text(subKey).c_str(), (unsigned)options, (unsigned)desired);
-    std::string path = subKey != NULL ? subKey : "";
-    KernelObject* parent = key == HKEY_LOCAL_MACHINE ? NULL : FindObject((HANDLE)key, ObjectKind::REGKEY);
+    const std::string path = subKey != NULL ? subKey : "";
     LONG status = ERROR_SUCCESS;
-    RegView view = RegView::NATIVE;
-    if (key != HKEY_LOCAL_MACHINE && parent == NULL) {
+    const RegView view = ViewFor(path, desired);
+    if (key != HKEY_LOCAL_MACHINE) {
+        Fault("RegOpenKeyExA below a key other than HKEY_LOCAL_MACHINE is not simulated");
         status = ERROR_INVALID_HANDLE;
     } else if ((desired & kViewFlags) == kViewFlags || result == NULL) {
         status = ERROR_INVALID_PARAMETER;
     } else {
-        if (parent != NULL)
-            path = path.empty() ? parent->path : parent->path + "\\" + path;
-        view = parent != NULL && !(desired & kViewFlags) ? parent->view : ViewFor(path, desired);
         auto found = machine().keys.find(KeyId(view, path));
         if (found == machine().keys.end())
             status = ERROR_FILE_NOT_FOUND;

@@ -111,15 +111,6 @@ std::string HandleName(HANDLE handle)
     return kObjectKindNames[(int)object.kind];
 }
 
-bool ProcessExited(size_t process)
-{
-    return objects().processes[process].exited;
-}
-
-DWORD ProcessEndMs(size_t process)
-{
-    return objects().processes[process].endMs;
-}
 
 void AdvanceTo(DWORD ms)
 {
@@ -337,9 +328,8 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
         BYTE leadBytes[4];
     };
     static const CodePage kCodePages[] = {
-        {932, {0x81, 0x9F, 0xE0, 0xFC}}, {936, {0x81, 0xFE, 0, 0}}, {949, {0x81, 0xFE, 0, 0}},
-        {950, {0x81, 0xFE, 0, 0}},       {437, {0, 0, 0, 0}},       {1250, {0, 0, 0, 0}},
-        {1251, {0, 0, 0, 0}},            {1252, {0, 0, 0, 0}},
+        {932, {0x81, 0x9F, 0xE0, 0xFC}},
+        {1252, {0, 0, 0, 0}},
     };
     if (codePage == CP_ACP)
         codePage = machine().ansiCodePage;
@@ -410,22 +400,20 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    KernelObject* object = FindObject(handle, ObjectKind::PROCESS);
-    if (object == NULL)
-        object = FindObject(handle, ObjectKind::THREAD);
-    if (object == NULL) {
-        Log("WaitForSingleObject", Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds), "WAIT_FAILED");
-        return WAIT_FAILED;
-    }
-    const size_t process = object->process;
     const std::string args = Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds);
+    KernelObject* object = FindObject(handle, ObjectKind::PROCESS);
+    if (object == NULL) {
+        Fault("WaitForSingleObject on " + args + ": only processes are simulated");
+        return WAIT_TIMEOUT;
+    }
     Machine& m = machine();
-    if (!ProcessExited(process) && milliseconds != 0) {
-        const DWORD end = ProcessEndMs(process);
+    const SimProcess& process = objects().processes[object->process];
+    if (!process.exited && milliseconds != 0) {
+        const DWORD end = process.endMs;
         const bool endsInTime = milliseconds == INFINITE || end - m.nowMs <= milliseconds;
         AdvanceTo(endsInTime ? end : m.nowMs + milliseconds);
     }
-    const DWORD result = ProcessExited(process) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    const DWORD result = process.exited ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
     Log("WaitForSingleObject", args, result == WAIT_OBJECT_0 ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
     return result;
 }

@@ -88,7 +88,7 @@ struct Machine {
     std::map<std::string, ProcessScript> executables;
     bool getExitCodeFails = false;
 
-    // Answers to message boxes, in order; IDOK-or-first-button when empty
+    // Answers to message boxes, in order; IDOK when none is left
     std::deque<int> boxAnswers;
     // Messages that arrive in our queue at a simulated time
     std::vector<PostedMessage> incoming;

@@ -34,8 +34,6 @@ KernelObject* FindObject(HANDLE handle, ObjectKind kind);
 bool CloseObject(HANDLE handle, ObjectKind kind);
 std::string HandleName(HANDLE handle);
 
-bool ProcessExited(size_t process);
-DWORD ProcessEndMs(size_t process);
 // Moves simulated time forward, ending processes and delivering messages.
 void AdvanceTo(DWORD ms);
 

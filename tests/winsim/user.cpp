@@ -24,23 +24,8 @@ Queue& queue()
     return instance;
 }
 
-// The button the user presses when the test scripts none, and whether a
-// scripted answer is a button of this box.
-int DefaultAnswer(UINT type)
-{
-    switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE:
-        return IDABORT;
-    case MB_YESNOCANCEL:
-    case MB_YESNO:
-        return IDYES;
-    case MB_RETRYCANCEL:
-        return IDRETRY;
-    default:
-        return IDOK;
-    }
-}
-
+// Whether a scripted answer is a button of a box: the product shows OK and
+// OK/Cancel boxes only.
 bool IsButtonOf(UINT type, int answer)
 {
     switch (type & MB_TYPEMASK) {
@@ -48,14 +33,6 @@ bool IsButtonOf(UINT type, int answer)
         return answer == IDOK;
     case MB_OKCANCEL:
         return answer == IDOK || answer == IDCANCEL;
-    case MB_ABORTRETRYIGNORE:
-        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
-    case MB_YESNOCANCEL:
-        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
-    case MB_YESNO:
-        return answer == IDYES || answer == IDNO;
-    case MB_RETRYCANCEL:
-        return answer == IDRETRY || answer == IDCANCEL;
     default:
         return false;
     }
@@ -91,7 +68,7 @@ void ResetQueue()
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     Machine& m = machine();
-    int answer = DefaultAnswer(type);
+    int answer = IDOK;
     if (!m.boxAnswers.empty()) {
         answer = m.boxAnswers.front();
         m.boxAnswers.pop_front();
@@ -119,19 +96,12 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     DWORD result = WAIT_TIMEOUT;
     // Only input that is new since the queue was last looked at wakes the wait.
     for (const QueuedMessage& queued : queue().messages) {
-        if (queue().newInput && (queued.queueBits & wakeMask) != 0) {
-            wakeAt = m.nowMs;
-            result = WAIT_OBJECT_0 + count;
-        }
+        if (queue().newInput && (queued.queueBits & wakeMask) != 0)
+            wakeAt = m.nowMs, result = WAIT_OBJECT_0;
     }
     for (const PostedMessage& incoming : m.incoming) {
-        if (result != WAIT_TIMEOUT)
-            break;
-        if ((incoming.queueBits & wakeMask) != 0 && incoming.atMs <= wakeAt) {
-            wakeAt = std::max(incoming.atMs, m.nowMs);
-            result = WAIT_OBJECT_0 + count;
-            break;
-        }
+        if (result == WAIT_TIMEOUT && (incoming.queueBits & wakeMask) != 0 && incoming.atMs <= wakeAt)
+            wakeAt = std::max(incoming.atMs, m.nowMs), result = WAIT_OBJECT_0;
     }
     if (result == WAIT_TIMEOUT && milliseconds == INFINITE) {
         Log("MsgWaitForMultipleObjects", args, "hang");
@@ -139,7 +109,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     }
     AdvanceTo(wakeAt);
     DeliverDueMessages();
-    Log("MsgWaitForMultipleObjects", args, result == WAIT_TIMEOUT ? "WAIT_TIMEOUT" : Format("%u", (unsigned)result));
+    Log("MsgWaitForMultipleObjects", args, result == WAIT_TIMEOUT ? "WAIT_TIMEOUT" : "WAIT_OBJECT_0");
     return result;
 }
 
