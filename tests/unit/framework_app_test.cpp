@@ -10,7 +10,7 @@ class AppEntryTest : public SimTest {};
 // whose caption shows the title the framework took from the module path.
 TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
 {
-    std::vector<ModulePath> paths = {
+    const std::vector<ModulePath> paths = PathsAcrossBuffers({
         {"plain", "C:\\Setup\\DBSetup.exe", "", "DBSetup"},
         {"dot in the folder, no extension", "C:\\a.b\\Setup", "", "Setup"},
         {"two dots", "D:\\x\\My.Setup.exe", "", "My.Setup"},
@@ -18,11 +18,7 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         {"one double-byte character", "C:\\表\\表.exe", "", "表"},
         {"no folder", "DBSetup.exe", "", "DBSetup"},
         {"over 260 bytes", "C:\\" + std::string(300, 'd') + "\\Long.exe", "", "Long"},
-    };
-    for (size_t room : {260u, 520u}) {
-        for (const ModulePath& path : PathsAcross(room))
-            paths.push_back(path);
-    }
+    });
     for (winsim::PathCut cut : kPathCuts) {
         for (const ModulePath& path : paths) {
             BeginCase(path.what + ", " + NameOf(cut));

@@ -48,11 +48,10 @@ std::string Bytes(const char* ch)
 
 }  // namespace
 
-std::vector<ModulePath> PathsAcross(size_t room)
+std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
 {
-    std::vector<ModulePath> paths;
     for (const char* ch : {"表", "歃", "鷭", "纊"}) {
-        for (size_t lead : {room - 1, room}) {  // the character's first byte, counted from 1
+        for (size_t lead : {259, 260, 519, 520}) {  // the character's first byte, counted from 1
             std::string run;
             for (int i = 0; i < 8; ++i)
                 run += ch;

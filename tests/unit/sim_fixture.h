@@ -37,12 +37,12 @@ struct ModulePath {
     std::string path, folder, title;
 };
 
-// Module paths with a double-byte character across the end of a buffer of
-// `room` bytes: over its last byte (where a cut that keeps the terminator
-// leaves a lone lead byte) and past it (where Wine stops a byte short); in
-// the folder and in the file name; with characters from both lead-byte
-// ranges, whose second bytes include '\\' and '@'.
-std::vector<ModulePath> PathsAcross(size_t room);
+// paths, and more with a double-byte character across the end of a buffer
+// of 260 or 520 bytes: over its last byte (where a cut that keeps the
+// terminator leaves a lone lead byte) and past it (where Wine stops a byte
+// short); in the folder and in the file name; with characters from both
+// lead-byte ranges, whose second bytes include '\\' and '@'.
+std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths);
 
 // What every table of module paths runs under: each way Windows cuts a path
 // that does not fit.
