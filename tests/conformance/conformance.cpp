@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "conformance.h"
@@ -13,19 +14,11 @@ namespace {
 int g_passed, g_failed, g_runPassed, g_runFailed;
 bool g_lead[256];
 
-void Ok(bool cond, const char* file, int line, const char* call, const char* format, ...)
-{
-    ++(cond ? g_runPassed : g_runFailed);
-    if (cond)
-        return;
-    printf("%s:%d: %s: ", file, line, call);
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    printf("\n");
-}
-#define ok(cond, call, ...) Ok((cond), __FILE__, __LINE__, call, __VA_ARGS__)
+// Counts a check; a failed one prints where it is, the call, and what was seen.
+#define ok(cond, call, ...)                                                                              \
+    ((cond) ? (void)++g_runPassed                                                                       \
+            : (void)(++g_runFailed, printf("%s:%d: %s: ", __FILE__, __LINE__, call), printf(__VA_ARGS__), \
+                     printf("\n")))
 
 // Where Wine and Windows's documentation disagree; `seen` when Wine did so in this run.
 struct Difference {
@@ -40,20 +33,19 @@ struct Difference {
      "GetModuleFileNameA function (libloaderapi.h)", "copies nSize bytes, no terminator, returns nSize (as XP)", false},
 };
 
-void Seen(int difference, bool cond)
-{
-    g_differences[difference].seen |= cond && PlatformWineVersion() != NULL;
-}
-
-// The first byte where two images differ, or -1.
-int Differs(const char* seen, const char* expected, int size)
-{
-    for (int i = 0; i < size; ++i)
-        if (seen[i] != expected[i])
-            return i;
-    return -1;
-}
-#define BYTE_AT(image, at) (at < 0 ? 0 : (BYTE)image[at])
+// A buffer as a call left it and as it should be, both first filled alike to show untouched bytes.
+struct Images {
+    char seen[1032], expected[1032];
+    explicit Images(char fill) { memset(seen, fill, sizeof(seen)), memset(expected, fill, sizeof(expected)); }
+    int Differs(int size) const  // the first byte that differs, or -1
+    {
+        for (int i = 0; i < size; ++i)
+            if (seen[i] != expected[i])
+                return i;
+        return -1;
+    }
+};
+#define AT(image, at) (at < 0 ? 0 : (BYTE)image[at])
 
 void CheckModuleFileName(CutModel cut, const char* full, DWORD length)
 {
@@ -62,24 +54,25 @@ void CheckModuleFileName(CutModel cut, const char* full, DWORD length)
         trailBackslash |= g_lead[(BYTE)full[i]] && full[i + 1] == '\\';
     ok(trailBackslash, "GetModuleFileNameA", "%s holds no double-byte character ending in '\\'", full);
     for (DWORD size = 1; size <= length + 2; ++size) {
-        char seen[1032], expected[1032];
-        memset(seen, 0x7F, length + 8);
-        memset(expected, 0x7F, length + 8);
-        const DWORD result = GetModuleFileNameA(NULL, seen, size);
+        Images i(0x7F);
+        const DWORD result = GetModuleFileNameA(NULL, i.seen, size);
         const bool cutShort = size <= length;
         DWORD want = cutShort ? size : length;  // bytes copied; a terminator follows where size allows
         if (cutShort && cut == CUT_WINE)  // whole characters only
             for (want = 0; want + (g_lead[(BYTE)full[want]] ? 2 : 1) <= size;)
                 want += g_lead[(BYTE)full[want]] ? 2 : 1;
-        memcpy(expected, full, want);
-        expected[cutShort && cut == CUT_VISTA ? size - 1 : want] = want < size || cut == CUT_VISTA ? '\0' : 0x7F;
+        memcpy(i.expected, full, want);
+        if (cutShort && cut == CUT_VISTA)
+            i.expected[size - 1] = '\0';
+        else if (want < size)
+            i.expected[want] = '\0';
         const DWORD wantResult = cutShort && cut != CUT_WINE ? size : want;
-        const int at = Differs(seen, expected, (int)length + 8);
+        const int at = i.Differs((int)length + 8);
         ok(result == wantResult && at < 0, "GetModuleFileNameA(NULL, buf, nSize)",
            "nSize %u: returned %u (expected %u), byte %d is 0x%02X (expected 0x%02X)", (unsigned)size,
-           (unsigned)result, (unsigned)wantResult, at, BYTE_AT(seen, at), BYTE_AT(expected, at));
-        Seen(0, cutShort && result < size);
-        Seen(1, cutShort && result == size && seen[size - 1] != '\0');
+           (unsigned)result, (unsigned)wantResult, at, AT(i.seen, at), AT(i.expected, at));
+        g_differences[0].seen |= PlatformWineVersion() && cutShort && result < size;
+        g_differences[1].seen |= PlatformWineVersion() && cutShort && result == size && i.seen[size - 1] != '\0';
     }
 }
 
@@ -112,31 +105,22 @@ void CheckRegistry(bool win64)
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeys[0], 0, KEY_READ, &key);
     ok(status == ERROR_SUCCESS, "RegOpenKeyExA(HKLM, Values, 0, KEY_READ)", "%d", (int)status);
     for (const SeedValue& value : values) {
-        char buffer[261], expected[261];
-        memset(buffer, 0x5A, sizeof(buffer));
-        memset(expected, 0x5A, sizeof(expected));
+        Images i(0x5A);
         DWORD type = 0, size = 260;
-        status = RegQueryValueExA(key, value.name, NULL, &type, (LPBYTE)buffer, &size);
+        status = RegQueryValueExA(key, value.name, NULL, &type, (LPBYTE)i.seen, &size);
         const bool fits = value.size <= 260;
-        if (fits)
-            memcpy(expected, value.data, value.size);
-        const int at = fits ? Differs(buffer, expected, sizeof(buffer)) : -1;  // else the contents are undefined
+        memcpy(i.expected, value.data, fits ? value.size : 0);
+        const int at = fits ? i.Differs(261) : -1;  // else the contents are undefined
         ok(status == (fits ? ERROR_SUCCESS : ERROR_MORE_DATA) && type == value.type && size == value.size && at < 0,
            "RegQueryValueExA(260 bytes)", "%s: status %d, type %u, size %u, byte %d is 0x%02X (expected 0x%02X)",
-           value.name, (int)status, (unsigned)type, (unsigned)size, at, BYTE_AT(buffer, at), BYTE_AT(expected, at));
-        int changed = 0;
-        for (int i = 0; i < 260 && !fits; ++i)
-            changed += buffer[i] != 0x5A;
+           value.name, (int)status, (unsigned)type, (unsigned)size, at, AT(i.seen, at), AT(i.expected, at));
         if (!fits)
-            printf("info: RegQueryValueExA left %d of 260 bytes changed on ERROR_MORE_DATA\n", changed);
+            printf("info: RegQueryValueExA left %d of 260 bytes changed on ERROR_MORE_DATA\n",
+                   260 - (int)std::count(i.seen, i.seen + 260, 0x5A));
     }
     RegCloseKey(key);
     // On 32-bit Windows both keys are in its one view and KEY_WOW64_64KEY is ignored.
-    const struct {
-        const char* path;
-        REGSAM access;
-        long status;
-    } opens[] = {{kKeys[1], KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
+    const struct { const char* path; REGSAM access; long status; } opens[] = {{kKeys[1], KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
                  {kKeys[1], KEY_READ, win64 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS},
                  {kKeys[2], KEY_READ, ERROR_SUCCESS},
                  {kKeys[2], KEY_READ | KEY_WOW64_64KEY, win64 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS},
@@ -154,8 +138,9 @@ void CheckRegistry(bool win64)
             RegCloseKey(key);
     }
     DropTestKeys();
-    ok(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeys[4], 0, KEY_QUERY_VALUE, &key) == ERROR_FILE_NOT_FOUND,
-       "RegOpenKeyExA after clean-up", "the test keys are still there");
+    for (REGSAM view : {0, KEY_WOW64_64KEY})
+        ok(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeys[4], 0, KEY_QUERY_VALUE | view, &key) == ERROR_FILE_NOT_FOUND,
+           "RegOpenKeyExA after clean-up", "the test keys are still there (view 0x%X)", (unsigned)view);
 }
 
 void CheckVersion()
@@ -181,18 +166,12 @@ int Print(char* buffer, size_t count, const char* format, ...)
 // CString::Format's way: exactly filling the buffer returns the length and leaves no terminator.
 void CheckFormatter()
 {
-    const struct {
-        const char* text;
-        size_t count;
-        int result, written;
-    } rows[] = {{"abcde", 6, 5, 6}, {"abcde", 5, 5, 5}, {"abcde", 4, -1, 4}, {"表示", 4, 4, 4}, {"表示", 3, -1, 3}};
+    const struct { const char* text; size_t count; int result, written; } rows[] = {{"abcde", 6, 5, 6}, {"abcde", 5, 5, 5}, {"abcde", 4, -1, 4}, {"表示", 4, 4, 4}, {"表示", 3, -1, 3}};
     for (const auto& row : rows) {
-        char buffer[16], expected[16];
-        memset(buffer, '#', sizeof(buffer));
-        memset(expected, '#', sizeof(expected));
-        memcpy(expected, row.text, row.written);  // the text's own terminator included where it fits
-        const int result = Print(buffer, row.count, "%s", row.text);
-        const int at = Differs(buffer, expected, sizeof(buffer));
+        Images i('#');
+        memcpy(i.expected, row.text, row.written);  // the text's own terminator included where it fits
+        const int result = Print(i.seen, row.count, "%s", row.text);
+        const int at = i.Differs(16);
         ok(result == row.result && at < 0, "_vsnprintf(buf, count, \"%s\")", "\"%s\" count %u: %d (expected %d), byte %d",
            row.text, (unsigned)row.count, result, row.result, at);
     }
