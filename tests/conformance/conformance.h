@@ -21,4 +21,5 @@ DWORD PlatformNowMs();
 const char* PlatformWineVersion();  // NULL when not on Wine
 
 void RunConformance(CutModel cut, const char* label);
+void PlatformOnlyCheck(bool cond, const char* call, const char* seen);  // a check only one build can make
 int FinishConformance();  // prints the differences and the summary; returns the exit code

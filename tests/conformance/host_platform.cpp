@@ -1,6 +1,4 @@
 // The checks on the simulated Windows, once per way of cutting a module path; the machine is seeded directly.
-#include <stdio.h>
-
 #include "conformance.h"
 #include "machine.h"
 #include "state.h"
@@ -37,9 +35,10 @@ int main()
         machine().is64BitWindows = run.win64;
         machine().modulePath = "C:\\表ソa能 表b\\conformance.exe";  // the folder of the Wine runs
         RunConformance(run.model, run.label);
-        if (!machine().faults.empty() || machine().OpenHandleCount() != 0)
-            printf("%s: %d faults, %d handles left open\n", run.label, (int)machine().faults.size(),
-                   machine().OpenHandleCount());
+        const std::string seen = Format("%d handles and keys left open; misuse noticed: %s",
+                                        machine().OpenHandleCount(),
+                                        machine().faults.empty() ? "none" : machine().faults[0].c_str());
+        PlatformOnlyCheck(machine().OpenHandleCount() == 0 && machine().faults.empty(), run.label, seen.c_str());
     }
     return FinishConformance();
 }
