@@ -27,7 +27,8 @@ struct Difference {
 } g_differences[] = {
     {"GetModuleFileNameA, a double-byte character crosses the end of the buffer",
      "returns nSize; Vista and later copy nSize-1 bytes and a terminator, XP nSize bytes unterminated",
-     "GetModuleFileNameA function (libloaderapi.h)", "stops before the character, terminates, returns fewer than nSize", false},
+     "GetModuleFileNameA function (libloaderapi.h)",
+     "stops before the character, terminates, returns fewer than nSize", false},
     {"GetModuleFileNameA, the end of the buffer falls between single-byte characters",
      "Vista and later (Wine reports 6.2) copy nSize-1 bytes and a terminator and return nSize",
      "GetModuleFileNameA function (libloaderapi.h)", "copies nSize bytes, no terminator, returns nSize (as XP)", false},
@@ -120,12 +121,11 @@ void CheckRegistry(bool win64)
     }
     RegCloseKey(key);
     // On 32-bit Windows both keys are in its one view and KEY_WOW64_64KEY is ignored.
-    const struct { const char* path; REGSAM access; long status; } opens[] = {{kKeys[1], KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
-                 {kKeys[1], KEY_READ, win64 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS},
-                 {kKeys[2], KEY_READ, ERROR_SUCCESS},
-                 {kKeys[2], KEY_READ | KEY_WOW64_64KEY, win64 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS},
-                 {kKeys[3], KEY_READ, ERROR_ACCESS_DENIED},
-                 {kKeys[3], KEY_QUERY_VALUE, ERROR_SUCCESS}};
+    const long hidden = win64 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    const struct { const char* path; REGSAM access; long status; } opens[] = {
+        {kKeys[1], KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS}, {kKeys[1], KEY_READ, hidden},
+        {kKeys[2], KEY_READ, ERROR_SUCCESS},                   {kKeys[2], KEY_READ | KEY_WOW64_64KEY, hidden},
+        {kKeys[3], KEY_READ, ERROR_ACCESS_DENIED},             {kKeys[3], KEY_QUERY_VALUE, ERROR_SUCCESS}};
     for (const auto& open : opens) {
         status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, open.path, 0, open.access, &key);
         char text[8] = "";
@@ -171,14 +171,15 @@ int Print(char* buffer, size_t count, const char* format, ...)
 // CString::Format's way: exactly filling the buffer returns the length and leaves no terminator.
 void CheckFormatter()
 {
-    const struct { const char* text; size_t count; int result, written; } rows[] = {{"abcde", 6, 5, 6}, {"abcde", 5, 5, 5}, {"abcde", 4, -1, 4}, {"表示", 4, 4, 4}, {"表示", 3, -1, 3}};
+    const struct { const char* text; size_t count; int result, written; } rows[] = {
+        {"abcde", 6, 5, 6}, {"abcde", 5, 5, 5}, {"abcde", 4, -1, 4}, {"表示", 4, 4, 4}, {"表示", 3, -1, 3}};
     for (const auto& row : rows) {
         Images i('#');
         memcpy(i.expected, row.text, row.written);  // the text's own terminator included where it fits
         const int result = Print(i.seen, row.count, "%s", row.text);
         const int at = i.Differs(16);
-        ok(result == row.result && at < 0, "_vsnprintf(buf, count, \"%s\")", "\"%s\" count %u: %d (expected %d), byte %d",
-           row.text, (unsigned)row.count, result, row.result, at);
+        ok(result == row.result && at < 0, "_vsnprintf(buf, count, \"%s\")",
+           "\"%s\" count %u: %d (expected %d), byte %d", row.text, (unsigned)row.count, result, row.result, at);
     }
 }
 

@@ -25,10 +25,11 @@ const char* PlatformWineVersion() { return NULL; }
 
 int main()
 {
-    const struct { PathCut cut; CutModel model; bool win64; const char* label; } runs[] = {{PathCut::VISTA, CUT_VISTA, true, "host, Vista model, 64-bit Windows"},
-                {PathCut::XP, CUT_XP, false, "host, XP model, 32-bit Windows"},
-                {PathCut::WINE, CUT_WINE, true, "host, Wine model, 64-bit Windows"},
-                {PathCut::WINE, CUT_WINE, false, "host, Wine model, 32-bit Windows"}};
+    const struct { PathCut cut; CutModel model; bool win64; const char* label; } runs[] = {
+        {PathCut::VISTA, CUT_VISTA, true, "host, Vista model, 64-bit Windows"},
+        {PathCut::XP, CUT_XP, false, "host, XP model, 32-bit Windows"},
+        {PathCut::WINE, CUT_WINE, true, "host, Wine model, 64-bit Windows"},
+        {PathCut::WINE, CUT_WINE, false, "host, Wine model, 32-bit Windows"}};
     for (const auto& run : runs) {
         Reset();
         machine().modulePathCut = run.cut;
