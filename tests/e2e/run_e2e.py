@@ -5,10 +5,12 @@
   run_e2e.py scenario NAME --work DIR --exe DBSetup.exe --tools DIR
   run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR --shots DIR
   run_e2e.py pictures --work DIR --exe DBSetup.exe --tools DIR --out DIR
+  run_e2e.py conformance ARCH --work DIR --exe conformance.exe
   run_e2e.py list
 """
 import argparse
 from dataclasses import replace
+import subprocess
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -173,6 +175,31 @@ def cmd_pictures(args) -> int:
     return 0
 
 
+# Double-byte characters whose second byte is '\\', with ASCII: GetModuleFileNameA's cuts fall
+# between single-byte characters, between double-byte ones and inside them.
+CONFORMANCE_FOLDER = "表ソa能 表b"
+
+
+def cmd_conformance(args) -> int:
+    """The checks of the simulated Windows' claims, run from a Japanese folder; exits as they do."""
+    prefix = ready_prefix(args.work, args.arch)
+    prefix.stop()
+    prefix.set_windows_version("win10")
+    exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
+                          winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
+    out = prefix.path.parent / f"conformance-{args.arch}.txt"
+    try:
+        with open(out, "wb") as f:
+            rc = subprocess.run(["wine", prefix.to_windows(exe)], env=prefix.env(), stdin=subprocess.DEVNULL,
+                                stdout=f, stderr=subprocess.STDOUT, timeout=winebox.WINE_CALL_TIMEOUT).returncode
+    except subprocess.TimeoutExpired:
+        raise winebox.WineError(f"conformance.exe took over {winebox.WINE_CALL_TIMEOUT} s")
+    finally:
+        prefix.stop()
+    print(out.read_bytes().decode("cp932", errors="replace"), end="")
+    return rc
+
+
 def cmd_list(_args) -> int:
     for scenario in SCENARIOS:
         print(scenario.name)
@@ -199,13 +226,17 @@ def main() -> int:
     pictures = sub.add_parser("pictures")
     with_program(pictures)
     pictures.add_argument("--out", required=True, help="folder for the README's pictures")
+    conformance = sub.add_parser("conformance")
+    conformance.add_argument("arch", choices=winebox.ARCHES)
+    conformance.add_argument("--work", required=True, help="folder holding the Wine prefixes")
+    conformance.add_argument("--exe", required=True, help="conformance.exe")
     sub.add_parser("list")
 
     args = parser.parse_args()
     start = time.monotonic()
     try:
         rc = {"prepare": cmd_prepare, "scenario": cmd_scenario, "demo": cmd_demo,
-              "pictures": cmd_pictures, "list": cmd_list}[args.command](args)
+              "pictures": cmd_pictures, "conformance": cmd_conformance, "list": cmd_list}[args.command](args)
     except (winebox.WineError, XServerError) as e:
         print(f"error: {e}", file=sys.stderr)
         return 2

@@ -1,0 +1,25 @@
+// What differs between the host build (the simulated Windows) and the Windows build.
+#pragma once
+
+#include <windows.h>
+
+enum CutModel { CUT_VISTA, CUT_XP, CUT_WINE };  // how GetModuleFileNameA cuts a path that does not fit
+
+struct SeedValue {
+    const char* name;
+    DWORD type;
+    const char* data;
+    DWORD size;
+};
+
+// view64: the view a 32-bit program reaches with KEY_WOW64_64KEY; queryOnly: a DACL granting KEY_QUERY_VALUE only.
+bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly);
+void PlatformDropKey(bool view64, const char* path);
+void PlatformArrangeChild(const char* modulePath);  // "modulePath exit259" runs a second, then exits with 259
+void PlatformPostToSelf(UINT message);
+DWORD PlatformNowMs();
+const char* PlatformWineVersion();  // NULL when not on Wine
+
+void RunConformance(CutModel cut, const char* label);
+void PlatformOnlyCheck(bool cond, const char* call, const char* seen);  // a check only one build can make
+int FinishConformance();  // prints the differences and the summary; returns the exit code

@@ -1,0 +1,76 @@
+// The checks on Windows or Wine: seeding through the real API; started with "exit259" it is the child.
+#include <stdio.h>
+#include <string.h>
+
+#include "conformance.h"
+
+static REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+
+static bool SetDacl(HKEY key, PACL dacl)
+{
+    SECURITY_DESCRIPTOR descriptor;
+    return InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE) &&
+           RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+}
+
+bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0, KEY_ALL_ACCESS | ViewFlag(view64), NULL, &key, NULL))
+        return false;
+    bool done = true;
+    for (int i = 0; i < count; ++i)
+        done &= !RegSetValueExA(key, values[i].name, 0, values[i].type, (const BYTE*)values[i].data, values[i].size);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = NULL;
+    DWORD acl[64];
+    if (queryOnly)
+        done &= AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone) &&
+                InitializeAcl((PACL)acl, sizeof(acl), ACL_REVISION) &&
+                AddAccessAllowedAce((PACL)acl, ACL_REVISION, KEY_QUERY_VALUE, everyone) && SetDacl(key, (PACL)acl);
+    FreeSid(everyone);
+    RegCloseKey(key);
+    return done;
+}
+
+void PlatformDropKey(bool view64, const char* path)
+{
+    HKEY key;  // the owner may always rewrite the DACL: a null one lets the key be deleted
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC | ViewFlag(view64), &key) != ERROR_SUCCESS)
+        return;
+    SetDacl(key, NULL);
+    RegCloseKey(key);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, ViewFlag(view64), 0);
+}
+
+void PlatformArrangeChild(const char*) {}
+void PlatformPostToSelf(UINT message) { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); }
+DWORD PlatformNowMs() { return GetTickCount(); }
+
+const char* PlatformWineVersion()
+{
+    const FARPROC found = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    return found != NULL ? ((const char*(CDECL*)())(void*)found)() : NULL;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && strcmp(argv[1], "exit259") == 0) {
+        Sleep(1000);
+        ExitProcess(259);
+    }
+    MSG msg;
+    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    const char* wine = PlatformWineVersion();
+    char label[64];
+    sprintf(label, "%s %.16s, %s-bit Windows %u.%u", wine ? "Wine" : "Windows", wine ? wine : "", wow64 ? "64" : "32",
+            (unsigned)version.dwMajorVersion, (unsigned)version.dwMinorVersion);
+    RunConformance(wine ? CUT_WINE : version.dwMajorVersion >= 6 ? CUT_VISTA : CUT_XP, label);
+    return FinishConformance();
+}
