@@ -138,14 +138,6 @@ void CheckRegistry(bool win64)
             RegCloseKey(key);
     }
     DropTestKeys();
-    for (REGSAM view : {0, KEY_WOW64_64KEY})
-        for (const char* path : {kKeys[3], kKeys[4]}) {
-            status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | view, &key);
-            ok(status == ERROR_FILE_NOT_FOUND, "RegOpenKeyExA after clean-up", "%s, view 0x%X: %d", path,
-               (unsigned)view, (int)status);
-            if (status == ERROR_SUCCESS)
-                RegCloseKey(key);
-        }
 }
 
 void CheckVersion()
