@@ -87,26 +87,16 @@ static int find(HWND *list, int n, HWND w)
     return -1;
 }
 
+/* The scripted answer if the box has that button, else OK, else Cancel, else its first button. */
 static int pick_button(HWND box, const char **name)
 {
-    const char *wanted = next_answer < n_answers ? answers[next_answer++] : NULL;
-    const char *fallback[] = {"OK", "CANCEL"};
-    for (size_t i = 0; wanted && i < N_BUTTONS; i++)
-        if (!strcmp(wanted, BUTTONS[i].name) && GetDlgItem(box, BUTTONS[i].id)) {
-            *name = BUTTONS[i].name;
-            return BUTTONS[i].id;
-        }
-    for (int f = 0; f < 2; f++)
+    const char *wanted[] = {next_answer < n_answers ? answers[next_answer++] : "", "OK", "CANCEL", NULL};
+    for (int w = 0; w < 4; w++)
         for (size_t i = 0; i < N_BUTTONS; i++)
-            if (!strcmp(fallback[f], BUTTONS[i].name) && GetDlgItem(box, BUTTONS[i].id)) {
+            if ((!wanted[w] || !strcmp(wanted[w], BUTTONS[i].name)) && GetDlgItem(box, BUTTONS[i].id)) {
                 *name = BUTTONS[i].name;
                 return BUTTONS[i].id;
             }
-    for (size_t i = 0; i < N_BUTTONS; i++)
-        if (GetDlgItem(box, BUTTONS[i].id)) {
-            *name = BUTTONS[i].name;
-            return BUTTONS[i].id;
-        }
     *name = "";
     return 0;
 }
