@@ -157,24 +157,28 @@ class SigningTest(unittest.TestCase):
 
     def test_bad_input_fails_in_one_line_and_keeps_the_previous_bundle(self):
         keys = self.keys
+
+        def given(pfx, password=keys / 'password', **more):
+            return dict(DBSETUP_SIGN_PFX=pfx, DBSETUP_SIGN_PASSWORD_FILE=password, **more)
         cases = (
-            ('wrong password', keys / 'signer.pfx', keys / 'wrong-password', 'wrong password for'),
-            ('missing certificate', keys / 'none.pfx', keys / 'password', 'cannot read the certificate file'),
+            ('wrong password', given(keys / 'signer.pfx', keys / 'wrong-password'), 'wrong password for'),
+            ('missing certificate', given(keys / 'none.pfx'), 'cannot read the certificate file'),
             # root reads any file whatever its mode: a folder stands in for an unreadable one
-            ('unreadable certificate', keys, keys / 'password', 'cannot read the certificate file'),
-            ('not PKCS#12', keys / 'ca.pem', keys / 'password', 'is not a PKCS#12 file'),
-            ('expired certificate', keys / 'expired.pfx', keys / 'password', 'expired on'),
-            ('missing password file', keys / 'signer.pfx', keys / 'none', 'cannot read the password file'),
+            ('unreadable certificate', given(keys), 'cannot read the certificate file'),
+            ('not PKCS#12', given(keys / 'ca.pem'), 'is not a PKCS#12 file'),
+            ('expired certificate', given(keys / 'expired.pfx'), 'expired on'),
+            ('missing password file', given(keys / 'signer.pfx', keys / 'none'), 'cannot read the password file'),
+            ('time-stamp server unreachable',
+             given(keys / 'signer.pfx', DBSETUP_SIGN_TIMESTAMP_URL='http://127.0.0.1:9/'), 'could not sign'),
         )
-        for name, pfx, password, reason in cases:
+        for name, settings, reason in cases:
             for previous in (True, False):
                 with self.subTest(name, previous=previous), tempfile.TemporaryDirectory() as out:
                     out = Path(out)
                     if previous:
                         shutil.copytree(OUT / 'dist', out / 'dist')
                         shutil.copyfile(OUT / 'DBSetup.zip', out / 'DBSetup.zip')
-                    made = make_dist(BUILD / 'win32' / 'DBSetup.exe', out,
-                                     DBSETUP_SIGN_PFX=pfx, DBSETUP_SIGN_PASSWORD_FILE=password)
+                    made = make_dist(BUILD / 'win32' / 'DBSetup.exe', out, **settings)
                     self.assertNotEqual(made.returncode, 0)
                     self.assertEqual(made.stdout, '')
                     self.assertEqual(len(made.stderr.splitlines()), 1, made.stderr)
