@@ -3,9 +3,10 @@
 the setup's end, and what it costs while it waits. Each figure is the median
 and spread of repeated runs under Wine; run it on demand, not as a test.
 
-  bench/run_bench.py [--runs N] [--build build/host]
+  bench/run_bench.py [--runs N] [--build build/host] [--seed S]
 """
 import argparse
+import random
 import statistics
 import subprocess
 import sys
@@ -18,9 +19,9 @@ import winebox  # noqa: E402
 SIZE_BUDGET = 48 * 1024
 
 
-def spread(values) -> str:
-    return (f"median {statistics.median(values):.0f}, min {min(values):.0f}, max {max(values):.0f}"
-            f" (n={len(values)})")
+def spread(values, digits: int = 0) -> str:
+    return (f"median {statistics.median(values):.{digits}f}, min {min(values):.{digits}f}, "
+            f"max {max(values):.{digits}f} (n={len(values)})")
 
 
 def build_minimal(build: Path) -> Path:
@@ -43,6 +44,8 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--build", default=str(ROOT / "build" / "host"))
+    parser.add_argument("--seed", type=int, default=None, help="for the setup's random run times")
+    parser.add_argument("--cpu-pairs", type=int, default=3, help="runs with a 10 s and a 20 s setup")
     args = parser.parse_args()
     build = Path(args.build)
     exe, tools = build / "win32" / "DBSetup.exe", build / "tests" / "e2e"
@@ -65,26 +68,38 @@ def main() -> int:
     print(f"start to first box, ms: DBSetup {spread(ours)}; minimal program {spread(theirs)}; "
           f"ratio of medians {ratio:.2f}")
 
-    # From the setup's end to the next box, against a waiter on the process handle.
-    late, reference = [], []
+    # From the setup's end to the next box, against a waiter on the process handle
+    # in the same run. The setup's run time is random, so that its end meets the
+    # installer's 500 ms poll at every phase, not always at the same one.
+    seed = args.seed if args.seed is not None else random.randrange(1 << 32)
+    rng = random.Random(seed)
+    late, reference, extra = [], [], []
     for _ in range(args.runs):
+        delay = rng.randrange(1500, 2500)
         run = winebox.run_program(prefix, exe, tools, "win10", ("CANCEL",), (),
-                                  winebox.Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", "1500"),)),
+                                  winebox.Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", str(delay)),)),
                                   ("refwait32.exe",))
         late.append(run.wait_latency_ms)
         reference.append(run.extras[0].wait_latency_ms)
-    print(f"setup's end to next box, ms: DBSetup {spread(late)}; reference waiter {spread(reference)}")
+        extra.append(late[-1] - reference[-1])
+    print(f"setup's end to next box, ms (setup 1,500-2,500 ms at random, seed {seed}): DBSetup {spread(late)}; "
+          f"reference waiter {spread(reference)}; extra over the reference in the same run {spread(extra)}")
 
-    # Cost of the wait for a 10 s setup.
-    shares, peaks = [], []
-    for _ in range(3):
-        run = winebox.run_program(prefix, exe, tools, "win10", ("CANCEL",), (),
-                                  winebox.Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", "10000"),)))
-        wall_ms = run.boxes[0]["t"] * 1000
-        shares.append(100.0 * run.cpu_ms / wall_ms)
-        peaks.append(run.peak_ws_kb)
-    print(f"processor time over the run with a 10 s setup, % of wall time: median {statistics.median(shares):.2f}, "
-          f"max {max(shares):.2f} (n=3); peak working set under Wine and qemu, KiB: {spread(peaks)}")
+    # Cost of the wait alone: a 20 s setup against a 10 s one cancels start-up,
+    # detection and the box, leaving 10 s more of waiting.
+    per_second, peaks, pairs = [], [], []
+    for _ in range(args.cpu_pairs):
+        cpu = {}
+        for seconds in (10, 20):
+            run = winebox.run_program(prefix, exe, tools, "win10", ("CANCEL",), (),
+                                      winebox.Layout(package=True,
+                                                     env=(("DBSETUP_STANDIN_DELAY_MS", str(seconds * 1000)),)))
+            cpu[seconds] = run.cpu_ms
+            peaks.append(run.peak_ws_kb)
+        per_second.append((cpu[20] - cpu[10]) / 10)
+        pairs.append(f"{cpu[10]}/{cpu[20]}")
+    print(f"processor time of the wait, ms per second of waiting (20 s setup minus 10 s setup, over 10 s): "
+          f"{spread(per_second, 2)} from processor ms (10 s/20 s) {', '.join(pairs)}; peak working set under Wine and qemu, KiB: {spread(peaks)}")
     return 0
 
 

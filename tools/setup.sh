@@ -25,16 +25,17 @@ fi
 packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev
           wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick locales fonts-noto-cjk
-          python3-pefile)
+          python3-pefile openssl)
 missing=()
-for p in "${packages[@]}" qemu-user-static; do
+for p in "${packages[@]}" qemu-user-static osslsigncode; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ] || [ "$need_update" -eq 1 ]; then
     apt-get update -q
     apt-get install -y -q --no-install-recommends "${packages[@]}"
     # qemu 7.2 from bookworm starts a trivial program in ~55 s, qemu 10 in ~0.3 s.
-    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static
+    # osslsigncode: the signing tests were written against 2.9.
+    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static osslsigncode
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

@@ -7,14 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then bash tools/setup.sh; else sudo bash tools/setup.sh; fi
 
-cmake --preset sanitize >/dev/null
+cmake --preset sanitize -DDBSETUP_WERROR=ON >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
 
-cmake --preset fuzz -DDBSETUP_FUZZ_SECONDS=20 >/dev/null
+cmake --preset fuzz -DDBSETUP_FUZZ_SECONDS=20 -DDBSETUP_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz -j2
 
-cmake --preset host >/dev/null
+cmake --preset host -DDBSETUP_WERROR=ON >/dev/null
 cmake --build --preset host
 ctest --preset all

@@ -196,3 +196,10 @@ SCENARIOS = (
 )
 
 BY_NAME = {s.name: s for s in SCENARIOS}
+
+# The bundle's program signed with a throwaway certificate (left in tests/signed
+# by the dist_sign test) installs as the unsigned one does.
+SIGNED = Scenario("signed_install_ok", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+                  layout=PACKAGE, setup_started=True, program="../signed/dist/DBSetup.exe")
+SCENARIOS += (SIGNED,)
+BY_NAME[SIGNED.name] = SIGNED

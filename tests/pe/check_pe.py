@@ -1,13 +1,19 @@
 #!/usr/bin/python3
 """Checks the built DBSetup.exe: a 32-bit GUI program that imports only
 system DLLs, only the "A" variants of the Windows calls it makes, and carries
-exactly its icon, version block and manifest."""
+exactly its icon, version block and manifest. Given a signed copy too, checks
+that it passes the same and differs only by its certificate table.
+
+  check_pe.py DBSetup.exe [SIGNED.exe] [unittest arguments]
+"""
+import struct
 import sys
 import unittest
+from pathlib import Path
 
 import pefile
 
-EXE = None
+EXE = SIGNED = None
 
 ALLOWED_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 # The Windows calls the installer makes by name; each must come in its "A" form.
@@ -22,16 +28,37 @@ PRODUCT_CALLS = {
 }
 # Looked up at run time, so that Windows without it still starts the program.
 RUNTIME_ONLY = {'IsWow64Process'}
+SECURITY = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']
 
 
+def imports(pe: pefile.PE) -> dict:
+    return {entry.dll.decode().upper(): {i.name.decode() for i in entry.imports if i.name}
+            for entry in pe.DIRECTORY_ENTRY_IMPORT}
+
+
+def resources(pe: pefile.PE) -> list:
+    """(type, name, language, data) of every resource."""
+    return [(kind.id, name.id, language.id,
+             pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size))
+            for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries
+            for name in kind.directory.entries
+            for language in name.directory.entries]
+
+
+def manifest(pe: pefile.PE) -> str:
+    RT_MANIFEST = 24
+    return next(data for kind, _, _, data in resources(pe) if kind == RT_MANIFEST).decode()
 
 
 class PeTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.pe = pefile.PE(EXE)
-        cls.imports = {entry.dll.decode().upper(): {i.name.decode() for i in entry.imports if i.name}
-                       for entry in cls.pe.DIRECTORY_ENTRY_IMPORT}
+        cls.pe = pefile.PE(cls.path())
+        cls.imports = imports(cls.pe)
+
+    @staticmethod
+    def path() -> str:
+        return EXE
 
     def test_is_a_32_bit_gui_program(self):
         self.assertEqual(self.pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE['IMAGE_FILE_MACHINE_I386'])
@@ -53,11 +80,7 @@ class PeTest(unittest.TestCase):
         self.assertEqual(wide, set())
 
     def test_carries_exactly_icon_version_and_manifest(self):
-        found = []
-        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            for name in kind.directory.entries:
-                for language in name.directory.entries:
-                    found.append((kind.id, name.id, language.id))
+        found = [(kind, name, language) for kind, name, language, _ in resources(self.pe)]
         RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
         kinds = sorted((k, n) for k, n, _ in found)
         self.assertEqual(kinds, [(RT_ICON, 1), (RT_ICON, 2), (RT_GROUP_ICON, 128),
@@ -66,12 +89,8 @@ class PeTest(unittest.TestCase):
 
     def test_icon_images_are_32_and_16_pixels_in_16_colours(self):
         sizes = []
-        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            if kind.id != 3:
-                continue
-            for name in kind.directory.entries:
-                entry = name.directory.entries[0]
-                data = self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
+        for kind, _, _, data in resources(self.pe):
+            if kind == 3:
                 width = int.from_bytes(data[4:8], 'little')
                 height = int.from_bytes(data[8:12], 'little') // 2
                 bits = int.from_bytes(data[14:16], 'little')
@@ -94,15 +113,51 @@ class PeTest(unittest.TestCase):
         self.assertEqual(translations, [{b'Translation': '0x0411 0x04b0'}])
 
     def test_manifest_asks_for_administrator_and_names_no_os(self):
-        for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            if kind.id == 24:
-                entry = kind.directory.entries[0].directory.entries[0]
-                text = self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size).decode()
+        text = manifest(self.pe)
         self.assertIn('level="requireAdministrator"', text)
         self.assertNotIn('supportedOS', text)
         self.assertNotIn('compatibility', text)
 
 
+class SignedPeTest(PeTest):
+    """Every check above again, on the signed copy."""
+    @classmethod
+    def setUpClass(cls):
+        if SIGNED is None:
+            raise unittest.SkipTest('no signed copy given')
+        super().setUpClass()
+        cls.unsigned = pefile.PE(EXE)
+
+    @staticmethod
+    def path() -> str:
+        return SIGNED
+
+    def test_only_the_certificate_table_was_added(self):
+        signed, unsigned = Path(SIGNED).read_bytes(), Path(EXE).read_bytes()
+        self.assertEqual(self.unsigned.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].Size, 0)
+        table = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY]
+        # At the end of the file (its offset is a file offset), after at most 7 zero bytes of alignment.
+        self.assertEqual(table.VirtualAddress % 8, 0)
+        self.assertIn(table.VirtualAddress - len(unsigned), range(8))
+        self.assertEqual(signed[len(unsigned):table.VirtualAddress], bytes(table.VirtualAddress - len(unsigned)))
+        self.assertEqual(table.VirtualAddress + table.Size, len(signed))
+        length, revision, kind = struct.unpack_from('<IHH', signed, table.VirtualAddress)
+        self.assertEqual((revision, kind), (0x0200, 0x0002))  # WIN_CERT_REVISION_2_0, PKCS#7 SignedData
+        self.assertIn(table.Size - length, range(8))
+        # Before it, only the checksum and the directory entry differ; the checksum is right.
+        changed = {self.pe.OPTIONAL_HEADER.get_field_absolute_offset('CheckSum') + i for i in range(4)}
+        changed |= {table.get_file_offset() + i for i in range(8)}
+        self.assertEqual({i for i in range(len(unsigned)) if signed[i] != unsigned[i]} - changed, set())
+        self.assertEqual(self.pe.OPTIONAL_HEADER.CheckSum, self.pe.generate_checksum())
+
+    def test_same_imports_resources_and_manifest(self):
+        for what in (imports, resources, manifest):
+            with self.subTest(what.__name__):
+                self.assertEqual(what(self.pe), what(self.unsigned))
+
+
 if __name__ == '__main__':
     EXE = sys.argv.pop(1)
+    if len(sys.argv) > 1 and sys.argv[1].lower().endswith('.exe'):
+        SIGNED = sys.argv.pop(1)
     unittest.main(verbosity=2)
