@@ -8,52 +8,30 @@
 
 namespace {
 
-// The product's literals are Shift_JIS in this build, as on Windows.
-std::string ToCodePage932(const std::string& utf8)
+// "name: text" lines, unescaped and in code page 932, as the product's literals are built.
+std::map<std::string, std::string> Load()
 {
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* outPtr = &out[0];
-    size_t outLeft = out.size();
-    const size_t converted = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(converter);
-    if (converted == (size_t)-1)
-        throw std::runtime_error("not convertible to code page 932: " + utf8);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            ++i;
-            out += text[i] == 'n' ? '\n' : text[i];
-        } else {
-            out += text[i];
-        }
+    std::map<std::string, std::string> texts;
+    std::ifstream file(DBSETUP_BOX_TEXTS);
+    iconv_t toCodePage932 = iconv_open("CP932", "UTF-8");
+    for (std::string line; std::getline(file, line);) {
+        const size_t colon = line.find(": ");
+        if (line.empty() || line[0] == '#' || colon == std::string::npos)
+            continue;
+        std::string utf8;
+        for (size_t i = colon + 2; i < line.size(); ++i)
+            utf8 += line[i] == '\\' && i + 1 < line.size() ? (line[++i] == 'n' ? '\n' : line[i]) : line[i];
+        std::string text(utf8.size(), '\0');  // code page 932 never takes more bytes than UTF-8
+        char* in = &utf8[0];
+        char* out = &text[0];
+        size_t inLeft = utf8.size(), outLeft = text.size();
+        if (iconv(toCodePage932, &in, &inLeft, &out, &outLeft) == (size_t)-1)
+            throw std::runtime_error("not in code page 932: " + line);
+        texts[line.substr(0, colon)] = text.substr(0, text.size() - outLeft);
     }
-    return out;
-}
-
-const std::map<std::string, std::string>& Texts()
-{
-    static const std::map<std::string, std::string> texts = [] {
-        std::map<std::string, std::string> loaded;
-        std::ifstream file(DBSETUP_BOX_TEXTS);
-        if (!file)
-            throw std::runtime_error("cannot read " DBSETUP_BOX_TEXTS);
-        for (std::string line; std::getline(file, line);) {
-            const size_t colon = line.find(": ");
-            if (line.empty() || line[0] == '#' || colon == std::string::npos)
-                continue;
-            loaded[line.substr(0, colon)] = ToCodePage932(Unescape(line.substr(colon + 2)));
-        }
-        return loaded;
-    }();
+    iconv_close(toCodePage932);
+    if (texts.empty())
+        throw std::runtime_error("no texts in " DBSETUP_BOX_TEXTS);
     return texts;
 }
 
@@ -61,8 +39,9 @@ const std::map<std::string, std::string>& Texts()
 
 std::string BoxText(const std::string& name, const std::vector<std::string>& fills)
 {
-    const auto found = Texts().find(name);
-    if (found == Texts().end())
+    static const std::map<std::string, std::string> texts = Load();
+    const auto found = texts.find(name);
+    if (found == texts.end())
         throw std::runtime_error("no box text called " + name);
     std::string text = found->second;
     size_t at = 0;
