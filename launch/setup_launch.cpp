@@ -21,8 +21,6 @@ const DWORD kPollIntervalMs = 500;
 // messages sent from other threads wait for the next poll.
 const DWORD kWakeMask = 0xBF;
 
-// A child that exits with 259 reports the same code as a running one, and a
-// failing query reports nothing: the handle's signalled state settles both.
 void ReportLaunchError(const char* what)
 {
     CString body;
@@ -30,6 +28,8 @@ void ReportLaunchError(const char* what)
     MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
 }
 
+// A child that exits with 259 reports the same code as a running one, and a
+// failing query reports nothing: the handle's signalled state settles both.
 bool IsStillRunning(HANDLE process)
 {
     DWORD exitCode;
