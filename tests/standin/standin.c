@@ -5,7 +5,6 @@
  * shipped answer file:
  *   DBSETUP_STANDIN_DELAY_MS      run this long before ending
  *   DBSETUP_STANDIN_EXIT_CODE     end with this code (default 0)
- *   DBSETUP_STANDIN_VERSION       CurrentVersion to register (default 14.0.1000.169)
  *   DBSETUP_STANDIN_WRITE_NOTHING leave the registry as it is
  *   DBSETUP_STANDIN_LOG           append the command line and the end time here */
 #include <stdio.h>
@@ -133,9 +132,7 @@ int wmain(void)
         log_line(L"no answer file or no instance name");
         exit_code = 1;
     } else if (!env(L"DBSETUP_STANDIN_WRITE_NOTHING", buffer, 64)) {
-        wchar_t version[64] = L"14.0.1000.169";
-        if (env(L"DBSETUP_STANDIN_VERSION", buffer, 64))
-            wcscpy(version, buffer);
+        const wchar_t *version = L"14.0.1000.169";
         wchar_t key[512], sql_path[512];
         swprintf(sql_path, 512, L"C:\\Program Files\\Microsoft SQL Server\\MSSQL14.%ls\\MSSQL", name);
         swprintf(key, 512, L"SOFTWARE\\Microsoft\\Microsoft SQL Server\\%ls\\Setup", name);

@@ -10,7 +10,7 @@ class AppEntryTest : public SimTest {};
 // whose caption shows the title the framework took from the module path.
 TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
 {
-    const std::vector<ModulePath> paths = PathsAcrossBuffers({
+    ForEachModulePath({
         {"plain", "C:\\Setup\\DBSetup.exe", "", "DBSetup"},
         {"dot in the folder, no extension", "C:\\a.b\\Setup", "", "Setup"},
         {"two dots", "D:\\x\\My.Setup.exe", "", "My.Setup"},
@@ -18,20 +18,14 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         {"one double-byte character", "C:\\表\\表.exe", "", "表"},
         {"no folder", "DBSetup.exe", "", "DBSetup"},
         {"over 260 bytes", "C:\\" + std::string(300, 'd') + "\\Long.exe", "", "Long"},
+    }, [this](const ModulePath& path) {
+        m.majorVersion = 6;
+        m.minorVersion = 1;
+        EXPECT_EQ(AfxWinMain(), 0);
+        ASSERT_EQ(m.boxes.size(), 1u);
+        EXPECT_EQ(m.boxes[0].caption, path.title);
+        EXPECT_EQ(std::string(theApp.m_pszAppName), path.title);
     });
-    for (winsim::PathCut cut : kPathCuts) {
-        for (const ModulePath& path : paths) {
-            BeginCase(path.what + ", " + NameOf(cut));
-            m.modulePathCut = cut;
-            m.majorVersion = 6;
-            m.minorVersion = 1;
-            m.modulePath = path.path;
-            EXPECT_EQ(AfxWinMain(), 0);
-            ASSERT_EQ(m.boxes.size(), 1u);
-            EXPECT_EQ(m.boxes[0].caption, path.title);
-            EXPECT_EQ(std::string(theApp.m_pszAppName), path.title);
-        }
-    }
 }
 
 TEST_F(AppEntryTest, FrameworkBoxPassesStyleAndHasNoOwner)

@@ -30,7 +30,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
     std::string japaneseFolder = "C:\\";  // 160 characters, but 323 bytes in code page 932
     for (int i = 0; i < 40; ++i)
         japaneseFolder += "データ表";
-    const std::vector<ModulePath> paths = PathsAcrossBuffers({
+    ForEachModulePath({
         {"plain", "C:\\Setup\\DBSetup.exe", "C:\\Setup", ""},
         {"spaces and Japanese", "C:\\My Setup\\日本語 フォルダ\\DBSetup.exe", "C:\\My Setup\\日本語 フォルダ", ""},
         {"drive root", "D:\\DBSetup.exe", "D:", ""},
@@ -39,19 +39,13 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         {"folder of 243 bytes", longFolder + "\\DBSetup.exe", longFolder, ""},
         {"module path of 259 bytes", longestFolder + "\\DBSetup.exe", longestFolder, ""},
         {"Japanese folder of 323 bytes", japaneseFolder + "\\DBSetup.exe", japaneseFolder, ""},
+    }, [this](const ModulePath& path) {
+        PlaceSetup(path.folder, 0);
+        LaunchSqlSetup();
+        ASSERT_EQ(m.processes.size(), 1u);
+        EXPECT_EQ(m.processes[0].commandLine, CommandFor(path.folder));
+        EXPECT_TRUE(m.boxes.empty());
     });
-    for (winsim::PathCut cut : kPathCuts) {
-        for (const ModulePath& path : paths) {
-            BeginCase(path.what + ", " + NameOf(cut));
-            m.modulePathCut = cut;
-            m.modulePath = path.path;
-            PlaceSetup(path.folder, 0);
-            LaunchSqlSetup();
-            ASSERT_EQ(m.processes.size(), 1u);
-            EXPECT_EQ(m.processes[0].commandLine, CommandFor(path.folder));
-            EXPECT_TRUE(m.boxes.empty());
-        }
-    }
 }
 
 // Only a path with two bytes to spare is proven whole; the buffer doubles.

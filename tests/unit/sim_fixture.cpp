@@ -46,8 +46,11 @@ std::string Bytes(const char* ch)
     return code;
 }
 
-}  // namespace
-
+// More paths, with a double-byte character across the end of a buffer of 260
+// or 520 bytes: over its last byte (where a cut that keeps the terminator
+// leaves a lone lead byte) and past it (where Wine stops a byte short); in the
+// folder and in the file name; with characters from both lead-byte ranges,
+// whose second bytes include '\\' and '@'.
 std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
 {
     for (const char* ch : {"表", "歃", "鷭", "纊"}) {
@@ -68,16 +71,26 @@ std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
     return paths;
 }
 
-const winsim::PathCut kPathCuts[3] = {winsim::PathCut::VISTA, winsim::PathCut::XP, winsim::PathCut::WINE};
+const struct {
+    winsim::PathCut cut;
+    const char* name;
+} kPathCuts[] = {
+    {winsim::PathCut::VISTA, "cut as documented since Vista"},
+    {winsim::PathCut::XP, "cut as documented for XP"},
+    {winsim::PathCut::WINE, "cut as Wine does"},
+};
 
-std::string NameOf(winsim::PathCut cut)
+}  // namespace
+
+void SimTest::ForEachModulePath(const std::vector<ModulePath>& listed,
+                                const std::function<void(const ModulePath&)>& check)
 {
-    switch (cut) {
-    case winsim::PathCut::VISTA:
-        return "cut as documented since Vista";
-    case winsim::PathCut::XP:
-        return "cut as documented for XP";
-    default:
-        return "cut as Wine does";
+    for (const auto& cut : kPathCuts) {
+        for (const ModulePath& path : PathsAcrossBuffers(listed)) {
+            BeginCase(path.what + ", " + cut.name);
+            m.modulePathCut = cut.cut;
+            m.modulePath = path.path;
+            check(path);
+        }
     }
 }

@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "afxmbcs.h"
 #include "machine.h"
+
+// A module path, the folder and the title the installer must take from it.
+struct ModulePath {
+    std::string what;
+    std::string path, folder, title;
+};
 
 class SimTest : public ::testing::Test {
 protected:
@@ -20,6 +27,13 @@ protected:
     // before; every failure from here on names the case.
     void BeginCase(const std::string& name);
 
+    // Runs check for each of the listed module paths and of more with a
+    // double-byte character across the end of a 260- or 520-byte buffer (see
+    // the .cpp), under each way Windows cuts a path that does not fit: each a
+    // case of its own, on a machine holding that path.
+    void ForEachModulePath(const std::vector<ModulePath>& listed,
+                           const std::function<void(const ModulePath&)>& check);
+
     // Changes the ANSI code page and adopts it as the runtime's, as start-up does.
     void UseCodePage(UINT codePage);
 
@@ -30,21 +44,3 @@ private:
 
     std::optional<::testing::ScopedTrace> m_case;
 };
-
-// A module path, the folder and the title the installer must take from it.
-struct ModulePath {
-    std::string what;
-    std::string path, folder, title;
-};
-
-// paths, and more with a double-byte character across the end of a buffer
-// of 260 or 520 bytes: over its last byte (where a cut that keeps the
-// terminator leaves a lone lead byte) and past it (where Wine stops a byte
-// short); in the folder and in the file name; with characters from both
-// lead-byte ranges, whose second bytes include '\\' and '@'.
-std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths);
-
-// What every table of module paths runs under: each way Windows cuts a path
-// that does not fit.
-extern const winsim::PathCut kPathCuts[3];
-std::string NameOf(winsim::PathCut cut);
