@@ -9,6 +9,9 @@
 
 CInstallerApp theApp;
 
+static_assert(MB_ICONEXCLAMATION == 0x30 && MB_ICONINFORMATION == 0x40 && MB_OK == 0, "box styles");
+static_assert((MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST) == 0x00040021, "restart question style");
+
 CInstallerApp::CInstallerApp() : CWinApp(NULL) {}
 
 CInstallerApp::~CInstallerApp() {}

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+static_assert((TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY) == 0x28 && SE_PRIVILEGE_ENABLED == 2, "privilege flags");
+static_assert(EWX_REBOOT == 2 && sizeof(TOKEN_PRIVILEGES) == 16, "restart flags");
+
 void RestartWindows()
 {
     HANDLE token = NULL;

@@ -49,13 +49,3 @@ int AfxMbcsCharLength(const char* text)
         return 2;
     return 1;
 }
-
-const char* AfxMbcsFindLast(const char* text, char ch)
-{
-    const char* last = NULL;
-    for (int n; (n = AfxMbcsCharLength(text)) != 0; text += n) {
-        if (n == 1 && *text == ch)
-            last = text;
-    }
-    return last;
-}

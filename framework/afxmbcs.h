@@ -12,7 +12,3 @@ BOOL AfxIsMbcsLeadByte(unsigned char byte);
 // lead byte followed by a byte, else 1 (a lead byte before the terminator
 // stands alone rather than swallowing it).
 int AfxMbcsCharLength(const char* text);
-
-// The last occurrence of the single-byte character ch that is not the second
-// byte of a double-byte character, or NULL.
-const char* AfxMbcsFindLast(const char* text, char ch);

@@ -2,21 +2,19 @@
 
 namespace {
 
-// The longest path Windows has is 32,767 UTF-16 units: at most twice as many
-// bytes in a double-byte code page, and a terminator.
-const DWORD kMostRoom = 2 * 32768;
+// The longest path Windows has: 32,767 units and a terminator.
+const DWORD kMostRoom = 32768;
 
 }  // namespace
 
-CString AfxGetModuleFileName()
+CStringW AfxGetModuleFileName()
 {
-    CString path;
+    CStringW path;
     for (DWORD room = MAX_PATH; ; room *= 2) {
-        const DWORD length = GetModuleFileNameA(NULL, path.GetBuffer((int)room), room);
-        // A path that does not fit comes back as room bytes (Windows), or one
-        // byte short where a double-byte character would cross the end (Wine),
-        // with or without a terminator: only two bytes to spare prove it whole.
-        if (length != 0 && length + 1 < room) {
+        const DWORD length = GetModuleFileNameW(NULL, path.GetBuffer((int)room), room);
+        // A path that does not fit comes back as room units, with a terminator
+        // (Vista and later) or without (XP, Wine): anything shorter is whole.
+        if (length != 0 && length < room) {
             path.ReleaseBuffer((int)length);
             return path;
         }

@@ -1,8 +1,9 @@
 // The full path of our own executable.
 #pragma once
 
-#include "afxstr.h"
+#include "afxstrw.h"
 
-// Whole, however long: in code page 932 a path within MAX_PATH characters
-// may take nearly twice as many bytes. Empty if it cannot be read whole.
-CString AfxGetModuleFileName();
+// As Windows holds it, whole however long: the "A" calls would hand back a
+// path converted with best fit, where "¥" becomes '\\' and "é" 'e', naming
+// another file. Empty if it cannot be read whole.
+CStringW AfxGetModuleFileName();

@@ -1,6 +1,5 @@
 #include "afxwin.h"
 
-#include "afxmbcs.h"
 #include "afxmodule.h"
 
 namespace {
@@ -36,14 +35,14 @@ void CWinApp::TakeTitleFromModule()
 {
     if (!m_bTitleFromModule)
         return;
-    const CString path = AfxGetModuleFileName();
-    // Walk by character: in code page 932 a second byte may equal '\\'.
-    const char* name = path;
-    const char* lastSlash = AfxMbcsFindLast(name, '\\');
-    if (lastSlash != NULL)
-        name = lastSlash + 1;
-    const char* dot = AfxMbcsFindLast(name, '.');
-    m_strAppName = dot != NULL ? CString(name).Left((int)(dot - name)) : CString(name);
+    // Cut as Windows holds the name, then shown without best fit: never at a
+    // character that only became a backslash in conversion.
+    const CStringW path = AfxGetModuleFileName();
+    CStringW name = path.Mid(path.ReverseFind('\\') + 1);
+    const int dot = name.ReverseFind('.');
+    if (dot >= 0)
+        name = name.Left(dot);
+    AfxConvertToAnsi(name, m_strAppName);
     m_pszAppName = m_strAppName;
 }
 

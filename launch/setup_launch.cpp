@@ -2,30 +2,50 @@
 
 #include <string.h>
 
-#include "afxmbcs.h"
 #include "afxmodule.h"
-#include "afxstr.h"
 
 namespace {
 
 const char kSetupPackage[] = "SQLEXPRADV_x64_JPN.exe";
-const char kSetupCommandFormat[] = "\"%s\\%s\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
+// Plain ASCII: filled with the folder as Windows holds it.
+const char kSetupCommandFormat[] = "\"%s\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
 
 const char kLaunchErrorCaption[] = "起動エラー";
 const char kLaunchErrorFormat[] = "%s 起動エラー";
 
-// CREATE_DEFAULT_ERROR_MODE | REALTIME_PRIORITY_CLASS | CREATE_NEW_CONSOLE.
-const DWORD kSetupCreationFlags = 0x04000110;
+// Real-time (0x100), not high (0x80), as the package has always been started:
+// Windows grants it to callers that may raise priorities, as our elevated
+// process may, and starts the package at high priority for others.
+const DWORD kSetupCreationFlags = CREATE_DEFAULT_ERROR_MODE | REALTIME_PRIORITY_CLASS | CREATE_NEW_CONSOLE;
+static_assert(kSetupCreationFlags == 0x04000110, "creation flags");
 const DWORD kPollIntervalMs = 500;
 // Input, posted messages, timers, paint and hot keys wake the wait early;
 // messages sent from other threads wait for the next poll.
-const DWORD kWakeMask = 0xBF;
+const DWORD kWakeMask =
+    QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY;
+static_assert(kWakeMask == 0xBF, "wake mask");
+static_assert(MB_ICONEXCLAMATION == 0x30, "launch error box style");
 
 void ReportLaunchError(const char* what)
 {
     CString body;
     body.Format(kLaunchErrorFormat, what);
     MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
+}
+
+// The format with each %s replaced by folder.
+CStringW SetupCommandLine(const CStringW& folder)
+{
+    CStringW line;
+    for (const char* p = kSetupCommandFormat; *p != '\0'; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            line += folder;
+            ++p;
+        } else {
+            line += (WCHAR)*p;
+        }
+    }
+    return line;
 }
 
 // A child that exits with 259 reports the same code as a running one, and a
@@ -42,35 +62,49 @@ bool IsStillRunning(HANDLE process)
 
 void LaunchSqlSetup()
 {
-    CString folder = AfxGetModuleFileName();
-    // A byte-wise search would cut inside a double-byte name whose second byte is '\\'.
-    const char* lastSlash = AfxMbcsFindLast(folder, '\\');
-    if (lastSlash == NULL) {
+    const CStringW path = AfxGetModuleFileName();
+    const int lastSlash = path.ReverseFind('\\');
+    if (lastSlash < 0) {
         // Without our folder the package's path would be taken from the root of
         // the current drive or from the current folder, and whatever lies there
         // would run with our rights.
         ReportLaunchError(kSetupPackage);
         return;
     }
-    folder = folder.Left((int)(lastSlash - (const char*)folder));
-    // Sized to the folder: a fixed buffer would cut or overrun a long one.
-    CString commandLine;
-    commandLine.Format(kSetupCommandFormat, (const char*)folder, kSetupPackage, (const char*)folder);
-    RunAndWait(commandLine.GetBuffer(0));
+    RunAndWait(SetupCommandLine(path.Left(lastSlash)));
 }
 
-void RunAndWait(char* commandLine)
+BOOL StartSetup(const CStringW& commandLine, PROCESS_INFORMATION& info)
 {
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info;
     memset(&info, 0, sizeof(info));
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL,
-                        &startup, &info)) {
-        ReportLaunchError(commandLine);
-        return;
+    CString ansi;
+    BOOL started;
+    if (AfxConvertToAnsi(commandLine, ansi)) {
+        STARTUPINFOA startup;
+        memset(&startup, 0, sizeof(startup));
+        startup.cb = sizeof(startup);
+        started = CreateProcessA(NULL, ansi.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL,
+                                 &startup, &info);
+    } else {
+        // The "A" call would look for the file at another path: the one that
+        // best fit or '?' makes of ours.
+        STARTUPINFOW startup;
+        memset(&startup, 0, sizeof(startup));
+        startup.cb = sizeof(startup);
+        CStringW writable(commandLine);  // CreateProcessW may write to it
+        started = CreateProcessW(NULL, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL,
+                                 NULL, &startup, &info);
     }
+    if (!started)
+        ReportLaunchError(ansi);
+    return started;
+}
+
+void RunAndWait(const CStringW& commandLine)
+{
+    PROCESS_INFORMATION info;
+    if (!StartSetup(commandLine, info))
+        return;
     do {
         MsgWaitForMultipleObjects(0, NULL, FALSE, kPollIntervalMs, kWakeMask);
         PumpWaitingMessages();

@@ -14,6 +14,8 @@ const char kInstanceVersionKey[] =
 const char kLegacySetupKey[] = "SOFTWARE\\Microsoft\\MSSQLServer\\Setup";
 const char kMsde2000Marker[] = "MSSQL$VALTERNADB";
 
+static_assert(KEY_READ == 0x20019 && (KEY_READ | KEY_WOW64_64KEY) == 0x20119 && KEY_QUERY_VALUE == 1, "registry access");
+
 const int kValueBufferSize = 260;
 
 struct SqlNameRow {

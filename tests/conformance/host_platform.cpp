@@ -34,7 +34,7 @@ int main()
         Reset();
         machine().modulePathCut = run.cut;
         machine().is64BitWindows = run.win64;
-        machine().modulePath = "C:\\表ソa能 表b\\conformance.exe";  // the folder of the Wine runs
+        machine().modulePath = u"C:\\表ソa能 表b¥é한\\conformance.exe";  // the folder of the Wine runs
         RunConformance(run.model, run.label);
         const std::string seen = Format("%d handles and keys left open; misuse noticed: %s",
                                         machine().OpenHandleCount(),

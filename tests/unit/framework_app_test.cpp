@@ -11,13 +11,16 @@ class AppEntryTest : public SimTest {};
 TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
 {
     ForEachModulePath({
-        {"plain", "C:\\Setup\\DBSetup.exe", "", "DBSetup"},
-        {"dot in the folder, no extension", "C:\\a.b\\Setup", "", "Setup"},
-        {"two dots", "D:\\x\\My.Setup.exe", "", "My.Setup"},
-        {"second bytes of 0x5C", "C:\\ソフト\\ソフト.exe", "", "ソフト"},
-        {"one double-byte character", "C:\\表\\表.exe", "", "表"},
-        {"no folder", "DBSetup.exe", "", "DBSetup"},
-        {"over 260 bytes", "C:\\" + std::string(300, 'd') + "\\Long.exe", "", "Long"},
+        {"plain", u"C:\\Setup\\DBSetup.exe", "", "DBSetup"},
+        {"dot in the folder, no extension", u"C:\\a.b\\Setup", "", "Setup"},
+        {"two dots", u"D:\\x\\My.Setup.exe", "", "My.Setup"},
+        {"second bytes of 0x5C", u"C:\\ソフト\\ソフト.exe", "", "ソフト"},
+        {"one double-byte character", u"C:\\表\\表.exe", "", "表"},
+        {"no folder", u"DBSetup.exe", "", "DBSetup"},
+        {"over 260 units", u"C:\\" + std::u16string(300, u'd') + u"\\Long.exe", "", "Long"},
+        {"yen sign in the name, best fit '\\'", u"C:\\x\\DB¥Setup.exe", "", "DB?Setup"},
+        {"accented letter, Hangul and emoji", u"C:\\x\\Café한😀.exe", "", "Caf????"},
+        {"yen sign in the folder", u"C:\\a¥b\\Setup.exe", "", "Setup"},
     }, [this](const ModulePath& path) {
         m.majorVersion = 6;
         m.minorVersion = 1;

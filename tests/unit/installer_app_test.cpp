@@ -183,13 +183,13 @@ TEST_F(InstallerAppTest, NothingStartedGivesTwoBoxes)
 {
     struct Case {
         const char* what;
-        std::string modulePath;
+        std::u16string modulePath;
         std::string launchError;
     };
     const Case cases[] = {
-        {"package missing", "C:\\Setup\\DBSetup.exe",
+        {"package missing", u"C:\\Setup\\DBSetup.exe",
          BoxText("launch_error", {BoxText("setup_command", {"C:\\Setup", "C:\\Setup"})})},
-        {"own path unreadable", "", BoxText("launch_error", {"SQLEXPRADV_x64_JPN.exe"})},
+        {"own path unreadable", u"", BoxText("launch_error", {"SQLEXPRADV_x64_JPN.exe"})},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);

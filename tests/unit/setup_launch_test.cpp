@@ -1,5 +1,3 @@
-#include <string.h>
-
 #include <string>
 
 #include "box_texts.h"
@@ -14,15 +12,37 @@ protected:
     {
         return BoxText("setup_command", {folder, folder});
     }
-    void PlaceSetup(const std::string& folder, DWORD runMs, DWORD exitCode = 0)
+    void PlaceSetup(const std::u16string& folder, DWORD runMs, DWORD exitCode = 0)
     {
         winsim::ProcessScript script;
         script.runMs = runMs;
         script.exitCode = exitCode;
-        m.AddExecutable(folder + "\\SQLEXPRADV_x64_JPN.exe", script);
+        m.AddExecutable(folder + u"\\SQLEXPRADV_x64_JPN.exe", script);
+    }
+    void PlaceSetup(const std::string& folder, DWORD runMs, DWORD exitCode = 0)
+    {
+        PlaceSetup(winsim::Unicode(folder), runMs, exitCode);
     }
 };
 
+std::u16string U(const std::string& ansi)
+{
+    return winsim::Unicode(ansi);
+}
+
+// The command line for a folder as Windows holds it.
+std::u16string WideCommandFor(const std::u16string& folder)
+{
+    const std::u16string format = U(BoxText("setup_command"));
+    const size_t first = format.find(u"%s"), second = format.find(u"%s", first + 2);
+    return format.substr(0, first) + folder + format.substr(first + 2, second - first - 2) + folder +
+           format.substr(second + 2);
+}
+
+// The package beside the installer, and only that one, is started from the
+// installer's folder as Windows holds it: through the "A" entry point with
+// the same bytes as ever where code page 932 shows the folder exactly, else
+// through the "W" one. A failure to start shows the line as 932 shows it.
 TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
 {
     const std::string longFolder = "C:\\" + std::string(240, 'L');  // past the 225 that fit 520 bytes
@@ -30,25 +50,55 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
     std::string japaneseFolder = "C:\\";  // 160 characters, but 323 bytes in code page 932
     for (int i = 0; i < 40; ++i)
         japaneseFolder += "データ表";
+    std::string longJapaneseFolder = "C:\\";  // 40,001 bytes in code page 932 with the name
+    for (int i = 0; i < 19993; ++i)
+        longJapaneseFolder += "表";
     ForEachModulePath({
-        {"plain", "C:\\Setup\\DBSetup.exe", "C:\\Setup", ""},
-        {"spaces and Japanese", "C:\\My Setup\\日本語 フォルダ\\DBSetup.exe", "C:\\My Setup\\日本語 フォルダ", ""},
-        {"drive root", "D:\\DBSetup.exe", "D:", ""},
-        {"0x5C second bytes in folder and name", "C:\\ソフト\\ソフト.exe", "C:\\ソフト", ""},
-        {"0x5C second byte in the name", "C:\\Setup\\表.exe", "C:\\Setup", ""},
-        {"folder of 243 bytes", longFolder + "\\DBSetup.exe", longFolder, ""},
-        {"module path of 259 bytes", longestFolder + "\\DBSetup.exe", longestFolder, ""},
-        {"Japanese folder of 323 bytes", japaneseFolder + "\\DBSetup.exe", japaneseFolder, ""},
+        {"plain", u"C:\\Setup\\DBSetup.exe", "C:\\Setup", ""},
+        {"spaces and Japanese", u"C:\\My Setup\\日本語 フォルダ\\DBSetup.exe", "C:\\My Setup\\日本語 フォルダ", ""},
+        {"drive root", u"D:\\DBSetup.exe", "D:", ""},
+        {"0x5C second bytes in folder and name", u"C:\\ソフト\\ソフト.exe", "C:\\ソフト", ""},
+        {"0x5C second byte in the name", u"C:\\Setup\\表.exe", "C:\\Setup", ""},
+        {"folder of 243 bytes", U(longFolder + "\\DBSetup.exe"), longFolder, ""},
+        {"module path of 259 bytes", U(longestFolder + "\\DBSetup.exe"), longestFolder, ""},
+        {"Japanese folder of 323 bytes", U(japaneseFolder + "\\DBSetup.exe"), japaneseFolder, ""},
+        {"Japanese path of 40,001 bytes", U(longJapaneseFolder + "\\DBSetup.exe"), longJapaneseFolder, ""},
+        {"yen sign, best fit '\\'", u"C:\\価格¥100\\a¥b\\DBSetup.exe", "C:\\価格?100\\a?b", ""},
+        {"accented letter, best fit 'e'", u"C:\\Users\\Café\\Setup\\DBSetup.exe", "C:\\Users\\Caf?\\Setup", ""},
+        {"Hangul and emoji", u"C:\\한글\\😀\\DBSetup.exe", "C:\\??\\??", ""},
+        {"broken bar, best fit '|'", u"C:\\a¦b\\DBSetup.exe", "C:\\a?b", ""},
     }, [this](const ModulePath& path) {
-        PlaceSetup(path.folder, 0);
+        const std::u16string folder = path.path.substr(0, path.path.rfind(u'\\'));
+        const bool exact = path.folder.find('?') == std::string::npos;
+        const std::string line = CommandFor(path.folder);
+        // Where the "A" calls would look instead: nothing there may run.
+        if (winsim::BestFit(folder) != folder)
+            PlaceSetup(winsim::BestFit(folder), 0);
+        LaunchSqlSetup();
+        EXPECT_TRUE(m.processes.empty());
+        ASSERT_EQ(m.boxes.size(), 1u);
+        EXPECT_EQ(m.boxes[0].caption, BoxText("launch_error_caption"));
+        EXPECT_EQ(m.boxes[0].text, BoxText("launch_error", {line}));
+        EXPECT_EQ(m.boxes[0].type, (UINT)MB_ICONEXCLAMATION);
+        EXPECT_EQ(m.ArgsOf("MessageBoxA")[0].substr(0, 6), "NULL, ");
+        EXPECT_TRUE(m.ArgsOf("MsgWaitForMultipleObjects").empty());
+
+        PlaceSetup(folder, 0);
+        m.calls.clear();
         LaunchSqlSetup();
         ASSERT_EQ(m.processes.size(), 1u);
-        EXPECT_EQ(m.processes[0].commandLine, CommandFor(path.folder));
-        EXPECT_TRUE(m.boxes.empty());
+        const std::u16string expected = WideCommandFor(folder);
+        EXPECT_EQ(m.processes[0].commandLine, expected);
+        const std::string rest = ", NULL, NULL, 0, 0x4000110, NULL, NULL, cb=" + std::to_string(sizeof(STARTUPINFOA));
+        EXPECT_EQ(m.ArgsOf(exact ? "CreateProcessA" : "CreateProcessW"),
+                  std::vector<std::string>{"NULL, " + (exact ? line : winsim::Utf8(expected)) + rest});
+        EXPECT_EQ(m.ArgsOf(exact ? "CreateProcessW" : "CreateProcessA").size(), 0u);
+        EXPECT_EQ(m.boxes.size(), 1u);
     });
 }
 
-// Only a path with two bytes to spare is proven whole; the buffer doubles.
+// Only a path with a unit to spare is whole; the buffer doubles up to the
+// longest path Windows has.
 TEST_F(SetupLaunchTest, ModulePathIsAskedAgainUntilItIsProvenWhole)
 {
     struct Case {
@@ -56,20 +106,23 @@ TEST_F(SetupLaunchTest, ModulePathIsAskedAgainUntilItIsProvenWhole)
         size_t length;
         std::vector<std::string> asked;
     };
+    const std::vector<std::string> all = {"NULL, 260", "NULL, 520", "NULL, 1040", "NULL, 2080",
+                                          "NULL, 4160", "NULL, 8320", "NULL, 16640", "NULL, 33280"};
     const Case cases[] = {
-        {"short", 20, {"NULL, 260"}},
-        {"258 bytes", 258, {"NULL, 260"}},
-        {"259 bytes: whole, or cut a byte short", 259, {"NULL, 260", "NULL, 520"}},
-        {"412 bytes", 412, {"NULL, 260", "NULL, 520"}},
+        {"short", 20, {all[0]}},
+        {"259 units", 259, {all[0]}},
+        {"260 units: cut", 260, {all[0], all[1]}},
+        {"412 units", 412, {all[0], all[1]}},
+        {"32,767 units, the longest", 32767, all},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
         const std::string folder = "C:\\" + std::string(c.length - 15, 'x');
-        m.modulePath = folder + "\\DBSetup.exe";
+        m.modulePath = U(folder + "\\DBSetup.exe");
         ASSERT_EQ(m.modulePath.size(), c.length);
         PlaceSetup(folder, 0);
         LaunchSqlSetup();
-        EXPECT_EQ(m.ArgsOf("GetModuleFileNameA"), c.asked);
+        EXPECT_EQ(m.ArgsOf("GetModuleFileNameW"), c.asked);
         EXPECT_EQ(m.processes.size(), 1u);
     }
 }
@@ -80,12 +133,12 @@ TEST_F(SetupLaunchTest, NoFolderOfOurOwnStartsNothing)
 {
     struct Case {
         const char* what;
-        std::string modulePath;
+        std::u16string modulePath;
     };
     const Case cases[] = {
-        {"path cannot be read", ""},
-        {"path without a folder", "DBSetup.exe"},
-        {"path longer than any Windows has", "C:\\" + std::string(70000, 'x') + "\\DBSetup.exe"},
+        {"path cannot be read", u""},
+        {"path without a folder", u"DBSetup.exe"},
+        {"path longer than any Windows has", u"C:\\" + std::u16string(40000, u'x') + u"\\DBSetup.exe"},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
@@ -100,28 +153,6 @@ TEST_F(SetupLaunchTest, NoFolderOfOurOwnStartsNothing)
         EXPECT_EQ(m.boxes[0].text, BoxText("launch_error", {"SQLEXPRADV_x64_JPN.exe"}));
         EXPECT_EQ(m.boxes[0].type, (UINT)MB_ICONEXCLAMATION);
     }
-}
-
-TEST_F(SetupLaunchTest, StartsWithExactFlagsAndStartupRecord)
-{
-    PlaceSetup("C:\\Setup", 0);
-    LaunchSqlSetup();
-    const std::vector<std::string> creates = m.ArgsOf("CreateProcessA");
-    ASSERT_EQ(creates.size(), 1u);
-    EXPECT_EQ(creates[0], "NULL, " + CommandFor("C:\\Setup") + ", NULL, NULL, 0, 0x4000110, NULL, NULL, cb=" +
-                              std::to_string(sizeof(STARTUPINFOA)));
-}
-
-TEST_F(SetupLaunchTest, MissingPackageGivesOneLaunchErrorBox)
-{
-    LaunchSqlSetup();
-    ASSERT_EQ(m.boxes.size(), 1u);
-    EXPECT_EQ(m.boxes[0].caption, BoxText("launch_error_caption"));
-    EXPECT_EQ(m.boxes[0].text, BoxText("launch_error", {CommandFor("C:\\Setup")}));
-    EXPECT_EQ(m.boxes[0].type, (UINT)MB_ICONEXCLAMATION);
-    EXPECT_EQ(m.ArgsOf("MessageBoxA")[0].substr(0, 6), "NULL, ");
-    EXPECT_TRUE(m.ArgsOf("MsgWaitForMultipleObjects").empty());
-    EXPECT_TRUE(m.ArgsOf("CloseHandle").empty());
 }
 
 // Poll every 500 ms, drain, ask the exit code; close both handles after.
@@ -152,12 +183,27 @@ TEST_F(SetupLaunchTest, WaitLoopPollsUntilTheChildEnds)
     }
 }
 
-TEST_F(SetupLaunchTest, FailingExitCodeQueryDoesNotHang)
+// Whatever cannot be asked of the process handle, the wait ends.
+TEST_F(SetupLaunchTest, FailingQueriesOfTheChildDoNotHang)
 {
-    PlaceSetup("C:\\Setup", 1200);
-    m.getExitCodeFails = true;
-    LaunchSqlSetup();
-    EXPECT_EQ(m.nowMs, 1500u);
+    struct Case {
+        const char* what;
+        bool exitCodeFails, waitFails;
+        DWORD endMs;
+    };
+    const Case cases[] = {
+        {"exit code unreadable", true, false, 1500},
+        {"exit code unreadable, handle cannot be waited on", true, true, 500},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        PlaceSetup("C:\\Setup", 1200);
+        m.getExitCodeFails = c.exitCodeFails;
+        m.waitFails = c.waitFails;
+        LaunchSqlSetup();
+        EXPECT_EQ(m.nowMs, c.endMs);
+        EXPECT_EQ(m.ArgsOf("CloseHandle"), (std::vector<std::string>{"process", "thread"}));
+    }
 }
 
 TEST_F(SetupLaunchTest, QueueIsDrainedAndQuitDoesNotEndTheWait)

@@ -1,7 +1,5 @@
 #include "sim_fixture.h"
 
-#include <stdio.h>
-
 void SimTest::SetUp()
 {
     winsim::Reset();
@@ -38,34 +36,33 @@ void SimTest::UseCodePage(UINT codePage)
 
 namespace {
 
-// A double-byte character as its code, readable whatever the terminal's code page.
-std::string Bytes(const char* ch)
-{
-    char code[16];
-    snprintf(code, sizeof(code), "0x%02X%02X", (unsigned char)ch[0], (unsigned char)ch[1]);
-    return code;
-}
-
-// More paths, with a double-byte character across the end of a buffer of 260
-// or 520 bytes: over its last byte (where a cut that keeps the terminator
-// leaves a lone lead byte) and past it (where Wine stops a byte short); in the
-// folder and in the file name; with characters from both lead-byte ranges,
-// whose second bytes include '\\' and '@'.
+// More paths, with a character across the end of a buffer of 260 or 520
+// units: over its last unit and past it; in the folder and in the file name.
+// "表" has a form of its own whose second byte is '\\', "¥" none but a best
+// fit that is '\\', and "😀" none, in two units.
 std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
 {
-    for (const char* ch : {"表", "歃", "鷭", "纊"}) {
-        for (size_t lead : {259, 260, 519, 520}) {  // the character's first byte, counted from 1
-            std::string run;
+    const struct {
+        const char* name;
+        std::u16string ch;
+        std::string shown;
+    } kCharacters[] = {{"表", u"表", "表"}, {"U+00A5", u"¥", "?"}, {"U+1F600", u"😀", "??"}};
+    for (const auto& c : kCharacters) {
+        for (size_t lead : {259, 260, 519, 520}) {  // the character's first unit, counted from 1
+            std::u16string run;
+            std::string shown;
             for (int i = 0; i < 8; ++i)
-                run += ch;
-            // Folder: "C:\\" and 'a's, then the run, whose fifth character has its lead at `lead`.
-            const std::string folder = "C:\\" + std::string(lead - 1 - 3 - 8, 'a') + run;
-            paths.push_back({Bytes(ch) + " at byte " + std::to_string(lead) + " in the folder",
-                             folder + "\\DBSetup.exe", folder, "DBSetup"});
+                run += c.ch, shown += c.shown;
+            // Folder: "C:\\" and 'a's, then the run, whose fifth character starts at `lead`.
+            const size_t before = lead - 1 - 3 - 4 * c.ch.size();
+            const std::u16string folder = u"C:\\" + std::u16string(before, u'a') + run;
+            const std::string where = std::string(c.name) + " at unit " + std::to_string(lead);
+            paths.push_back({where + " in the folder", folder + u"\\DBSetup.exe",
+                             "C:\\" + std::string(before, 'a') + shown, "DBSetup"});
             // File name: the same with the run as the name.
-            const std::string before = "C:\\" + std::string(lead - 1 - 4 - 8, 'b');
-            paths.push_back({Bytes(ch) + " at byte " + std::to_string(lead) + " in the name",
-                             before + "\\" + run + ".exe", before, run});
+            const std::u16string name = u"C:\\" + std::u16string(before - 1, u'b');
+            paths.push_back({where + " in the name", name + u"\\" + run + u".exe",
+                             "C:\\" + std::string(before - 1, 'b'), shown});
         }
     }
     return paths;

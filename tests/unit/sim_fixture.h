@@ -11,10 +11,13 @@
 #include "afxmbcs.h"
 #include "machine.h"
 
-// A module path, the folder and the title the installer must take from it.
+// A module path as Windows holds it; the folder and the title the installer
+// must take from it, as code page 932 shows them: '?' for a character that has
+// no form of its own there, which no path can hold.
 struct ModulePath {
     std::string what;
-    std::string path, folder, title;
+    std::u16string path;
+    std::string folder, title;
 };
 
 class SimTest : public ::testing::Test {
@@ -28,9 +31,9 @@ protected:
     void BeginCase(const std::string& name);
 
     // Runs check for each of the listed module paths and of more with a
-    // double-byte character across the end of a 260- or 520-byte buffer (see
-    // the .cpp), under each way Windows cuts a path that does not fit: each a
-    // case of its own, on a machine holding that path.
+    // character across the end of a 260- or 520-unit buffer (see the .cpp),
+    // under each way Windows cuts a path that does not fit: each a case of
+    // its own, on a machine holding that path.
     void ForEachModulePath(const std::vector<ModulePath>& listed,
                            const std::function<void(const ModulePath&)>& check);
 

@@ -39,24 +39,27 @@ const char* const kObjectKindNames[] = {"process", "thread", "token", "key"};
 
 // The program of a command line whose first token is quoted, as the
 // product's is; an unquoted one is taken up to its first space.
-std::string ProgramOf(const std::string& commandLine)
+std::u16string ProgramOf(const std::u16string& commandLine)
 {
-    if (commandLine.empty() || commandLine[0] != '"')
-        return commandLine.substr(0, commandLine.find(' '));
-    const size_t end = commandLine.find('"', 1);
-    return commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    if (commandLine.empty() || commandLine[0] != u'"')
+        return commandLine.substr(0, commandLine.find(u' '));
+    const size_t end = commandLine.find(u'"', 1);
+    return commandLine.substr(1, end == std::u16string::npos ? std::u16string::npos : end - 1);
 }
 
 }  // namespace
 
 std::string Format(const char* format, ...)
 {
-    char buffer[4096];
-    va_list args;
+    va_list args, measure;
     va_start(args, format);
-    vsnprintf(buffer, sizeof(buffer), format, args);
+    va_copy(measure, args);
+    std::string text((size_t)vsnprintf(NULL, 0, format, measure) + 1, '\0');
+    va_end(measure);
+    vsnprintf(&text[0], text.size(), format, args);
     va_end(args);
-    return buffer;
+    text.pop_back();
+    return text;
 }
 
 std::string Text(const char* text)
@@ -292,7 +295,7 @@ DWORD WholeCharactersWithin(const std::string& path, DWORD size)
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
 {
     const Machine& m = machine();
-    const std::string& path = m.modulePath;
+    const std::string path = Narrow(m.modulePath, true);
     const std::string args = Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size);
     DWORD length = (DWORD)path.size();
     if (path.empty() || size == 0) {
@@ -316,60 +319,56 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
     return length;
 }
 
-UINT GetACP()
+// A path that does not fit: Vista and later keep a terminator, XP and Wine do not.
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
 {
-    return machine().ansiCodePage;
-}
-
-BOOL GetCPInfo(UINT codePage, LPCPINFO info)
-{
-    struct CodePage {
-        UINT id;
-        BYTE leadBytes[4];
-    };
-    static const CodePage kCodePages[] = {
-        {932, {0x81, 0x9F, 0xE0, 0xFC}},
-        {1252, {0, 0, 0, 0}},
-    };
-    if (codePage == CP_ACP)
-        codePage = machine().ansiCodePage;
-    for (const CodePage& known : kCodePages) {
-        if (known.id != codePage)
-            continue;
-        memset(info, 0, sizeof(*info));
-        info->MaxCharSize = known.leadBytes[0] != 0 ? 2 : 1;
-        info->DefaultChar[0] = '?';
-        memcpy(info->LeadByte, known.leadBytes, sizeof(known.leadBytes));
-        return TRUE;
+    const std::u16string& path = machine().modulePath;
+    const bool fits = path.size() < size;
+    const DWORD copied = fits ? (DWORD)path.size() + 1 : machine().modulePathCut == PathCut::VISTA ? size - 1 : size;
+    DWORD length = path.empty() ? 0 : fits ? (DWORD)path.size() : size;
+    if (length != 0) {
+        memcpy(fileName, path.c_str(), copied * sizeof(WCHAR));
+        if (copied < size)
+            fileName[copied] = u'\0';
     }
-    return FALSE;
+    Log("GetModuleFileNameW", Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size),
+        Format("%u", (unsigned)length));
+    return length;
 }
 
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
-                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
-                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
-                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                    LPPROCESS_INFORMATION processInformation)
+namespace {
+
+// A text argument as Windows takes it in, and as the log shows it.
+std::u16string Wide(const char* text) { return Unicode(text); }
+std::u16string Wide(const WCHAR* text) { return text; }
+std::string Shown(const char* text) { return Text(text); }
+std::string Shown(const WCHAR* text) { return text != NULL ? Utf8(text) : "NULL"; }
+
+// Both entry points: the "A" one takes its text in the ANSI code page.
+template <class Char>
+BOOL StartProcess(const char* function, const Char* applicationName, Char* commandLine,
+                  LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                  BOOL inheritHandles, DWORD creationFlags, LPVOID environment, const Char* currentDirectory,
+                  StartupInfo<Char>* startupInfo, LPPROCESS_INFORMATION processInformation)
 {
     Machine& m = machine();
     const std::string args = Format(
-        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", Text(applicationName).c_str(),
-        Text(commandLine).c_str(), processAttributes ? "attributes" : "NULL",
-        threadAttributes ? "attributes" : "NULL", inheritHandles, (unsigned)creationFlags,
-        environment ? "environment" : "NULL", Text(currentDirectory).c_str(),
+        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", Shown(applicationName).c_str(), Shown(commandLine).c_str(),
+        processAttributes ? "attributes" : "NULL", threadAttributes ? "attributes" : "NULL", inheritHandles,
+        (unsigned)creationFlags, environment ? "environment" : "NULL", Shown(currentDirectory).c_str(),
         (unsigned)startupInfo->cb);
-    if (startupInfo->cb != sizeof(STARTUPINFOA))
-        Fault("STARTUPINFOA.cb is not its size");
-    const std::string program = applicationName != NULL ? applicationName : ProgramOf(Text(commandLine));
+    if (startupInfo->cb != sizeof(*startupInfo))
+        Fault(std::string(function) + ": the start-up record's cb is not its size");
+    const std::u16string program = applicationName != NULL ? Wide(applicationName) : ProgramOf(Wide(commandLine));
     auto found = m.executables.find(UpperName(program));
     if (found == m.executables.end()) {
-        Log("CreateProcessA", args, "FALSE");
+        Log(function, args, "FALSE");
         return FALSE;
     }
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{Text(commandLine)});
+    m.processes.push_back(ProcessStarted{function, Wide(commandLine)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};
@@ -378,11 +377,33 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     processInformation->hThread = NewObject(thread);
     processInformation->dwProcessId = (DWORD)(1000 + 4 * index);
     processInformation->dwThreadId = (DWORD)(1002 + 4 * index);
-    Log("CreateProcessA", args,
+    Log(function, args,
         "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
     // A program that does nothing ends at once.
     AdvanceTo(m.nowMs);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
+{
+    return StartProcess("CreateProcessA", applicationName, commandLine, processAttributes, threadAttributes,
+                        inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
+                        processInformation);
+}
+
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
+{
+    return StartProcess("CreateProcessW", applicationName, commandLine, processAttributes, threadAttributes,
+                        inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
+                        processInformation);
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
@@ -408,6 +429,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     }
     Machine& m = machine();
     const SimProcess& process = objects().processes[object->process];
+    if (m.waitFails) {
+        Log("WaitForSingleObject", args, "WAIT_FAILED");
+        return WAIT_FAILED;
+    }
     if (!process.exited && milliseconds != 0) {
         const DWORD end = process.endMs;
         const bool endsInTime = milliseconds == INFINITE || end - m.nowMs <= milliseconds;

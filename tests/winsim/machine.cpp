@@ -11,9 +11,10 @@ namespace winsim {
 
 namespace {
 
-std::string Upper(std::string text)
+template <class Text>
+Text Upper(Text text)
 {
-    for (char& c : text) {
+    for (auto& c : text) {
         if (c >= 'a' && c <= 'z')
             c = (char)(c - 'a' + 'A');
     }
@@ -28,6 +29,11 @@ std::string KeyId(RegView view, const std::string& path)
 }
 
 std::string UpperName(const std::string& name)
+{
+    return Upper(name);
+}
+
+std::u16string UpperName(const std::u16string& name)
 {
     return Upper(name);
 }
@@ -62,9 +68,14 @@ void Machine::SetString(RegView view, const std::string& path, const std::string
     SetBytes(view, path, name, text + std::string(1, '\0'), type);
 }
 
-void Machine::AddExecutable(const std::string& path, const ProcessScript& script)
+void Machine::AddExecutable(const std::u16string& path, const ProcessScript& script)
 {
     executables[Upper(path)] = script;
+}
+
+void Machine::AddExecutable(const std::string& ansiPath, const ProcessScript& script)
+{
+    AddExecutable(Unicode(ansiPath), script);
 }
 
 std::vector<std::string> Machine::ArgsOf(const std::string& function) const

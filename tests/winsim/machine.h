@@ -61,7 +61,8 @@ struct ProcessScript {
 };
 
 struct ProcessStarted {
-    std::string commandLine;
+    std::string entry;  // "CreateProcessA" or "CreateProcessW"
+    std::u16string commandLine;
 };
 
 struct PostedMessage {
@@ -81,12 +82,14 @@ struct Machine {
     bool kernel32HasSetDefaultDllDirectories = true;
     bool kernel32HasSetDllDirectory = true;
     UINT ansiCodePage = 932;
-    std::string modulePath = "C:\\Setup\\DBSetup.exe";  // empty: Windows cannot tell it
+    // As Windows holds it, in UTF-16; empty: Windows cannot tell it
+    std::u16string modulePath = u"C:\\Setup\\DBSetup.exe";
     PathCut modulePathCut = PathCut::VISTA;
 
     // Files that exist, by upper-case full path
-    std::map<std::string, ProcessScript> executables;
+    std::map<std::u16string, ProcessScript> executables;
     bool getExitCodeFails = false;
+    bool waitFails = false;  // waiting on a process handle fails
 
     // Answers to message boxes, in order; IDOK when none is left
     std::deque<int> boxAnswers;
@@ -119,13 +122,20 @@ struct Machine {
     void SetBytes(RegView view, const std::string& path, const std::string& name,
                   const std::string& bytes, DWORD type);
 
-    void AddExecutable(const std::string& path, const ProcessScript& script);
+    void AddExecutable(const std::u16string& path, const ProcessScript& script);
+    void AddExecutable(const std::string& ansiPath, const ProcessScript& script);
 
     // Log queries
     std::vector<std::string> ArgsOf(const std::string& function) const;
     std::vector<std::string> FunctionSequence() const;
     int OpenHandleCount() const;
 };
+
+// Text in the ANSI code page as Windows holds it, and UTF-16 text as UTF-8.
+std::u16string Unicode(const std::string& ansi);
+std::string Utf8(const std::u16string& text);
+// The file a path names when an "A" call hands it back (best fit) and it is used again.
+std::u16string BestFit(const std::u16string& path);
 
 Machine& machine();
 // A fresh machine: 64-bit Windows 10 in code page 932, nothing installed.

@@ -9,6 +9,10 @@ namespace winsim {
 
 std::string KeyId(RegView view, const std::string& path);
 std::string UpperName(const std::string& name);
+std::u16string UpperName(const std::u16string& name);
+// UTF-16 text in the ANSI code page: exact forms, '?' for the rest, or with
+// bestFit what "A" calls that hand back a path give (see text.cpp).
+std::string Narrow(const std::u16string& text, bool bestFit, bool* usedDefault = nullptr);
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A string argument as logged: its text, or NULL.

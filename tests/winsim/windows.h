@@ -21,6 +21,9 @@ typedef uint32_t UINT;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef char16_t WCHAR;  // a UTF-16 unit, as Windows holds text
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
@@ -85,6 +88,7 @@ typedef intptr_t (*FARPROC)();
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED 0xFFFFFFFF
 #define CREATE_NEW_CONSOLE 0x00000010
 #define REALTIME_PRIORITY_CLASS 0x00000100
 #define CREATE_DEFAULT_ERROR_MODE 0x04000000
@@ -97,10 +101,13 @@ typedef intptr_t (*FARPROC)();
 #define WM_TIMER 0x0113
 #define WM_USER 0x0400
 #define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
 #define QS_POSTMESSAGE 0x0008
 #define QS_TIMER 0x0010
 #define QS_PAINT 0x0020
 #define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
 
 // Security and shutdown
 #define TOKEN_QUERY 0x0008
@@ -109,6 +116,7 @@ typedef intptr_t (*FARPROC)();
 #define EWX_REBOOT 0x00000002
 
 #define CP_ACP 0
+#define WC_NO_BEST_FIT_CHARS 0x00000400
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
 typedef struct _OSVERSIONINFOA {
@@ -146,13 +154,15 @@ typedef struct _SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-// Pointer members are 4 bytes on the real target; here they are 8, so these
-// two records are larger than Windows' own. Tests compare cb with sizeof.
-typedef struct _STARTUPINFOA {
+// One record for both entry points, with text of their kind. Pointer members
+// are 4 bytes on the real target; here they are 8, so it and the process
+// record are larger than Windows' own. Tests compare cb with sizeof.
+template <class Char>
+struct StartupInfo {
     DWORD cb;
-    LPSTR lpReserved;
-    LPSTR lpDesktop;
-    LPSTR lpTitle;
+    Char* lpReserved;
+    Char* lpDesktop;
+    Char* lpTitle;
     DWORD dwX;
     DWORD dwY;
     DWORD dwXSize;
@@ -167,7 +177,9 @@ typedef struct _STARTUPINFOA {
     HANDLE hStdInput;
     HANDLE hStdOutput;
     HANDLE hStdError;
-} STARTUPINFOA, *LPSTARTUPINFOA;
+};
+typedef StartupInfo<CHAR> STARTUPINFOA, *LPSTARTUPINFOA;
+typedef StartupInfo<WCHAR> STARTUPINFOW, *LPSTARTUPINFOW;
 
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
@@ -216,12 +228,20 @@ BOOL FreeLibrary(HMODULE module);
 HANDLE GetCurrentProcess();
 BOOL IsWow64Process(HANDLE process, PBOOL wow64);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 UINT GetACP();
 BOOL GetCPInfo(UINT codePage, LPCPINFO info);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int size,
+                        LPCSTR defaultChar, PBOOL usedDefault);
 BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                     LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
                     BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
                     LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation);
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation);
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
