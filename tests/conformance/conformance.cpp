@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <string>
 
 #include "conformance.h"
 
@@ -13,6 +14,11 @@ namespace {
 
 int g_passed, g_failed;
 bool g_lead[256];
+
+// Where the checks run, as Windows holds it and as "A" calls hand it back:
+// U+00A5 best fit to '\\', "é" to 'e', and "한" has no form in code page 932.
+const char16_t kFolder[] = u"\\表ソa能 表b¥é한\\conformance.exe";
+const char kFolderBestFit[] = "\\表ソa能 表b\\e?\\conformance.exe";
 
 // Counts a check; a failed one prints where it is, the call, and what was seen.
 #define ok(cond, call, ...)                                                                              \
@@ -175,17 +181,21 @@ void CheckFormatter()
     }
 }
 
-// The setup package is judged by its handle's state: its exit code may be 259.
-void CheckExitCode259(const char* modulePath)
+// The setup package, started through the "W" entry point from where it lies,
+// is judged by its handle's state: its exit code may be 259.
+void CheckExitCode259(const WCHAR* modulePath)
 {
-    char command[1100] = "\"";
-    strcat(strcat(strcat(command, modulePath), "\""), " exit259");
+    WCHAR command[1100] = {'"'};
+    const WCHAR* const parts[] = {modulePath, (const WCHAR*)u"\" exit259"};
+    for (int n = 1, p = 0; p < 2; ++p)
+        for (const WCHAR* c = parts[p]; *c != 0 && n < 1099; ++c)
+            command[n++] = *c;
     PlatformArrangeChild(modulePath);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
-    const BOOL started = CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
-    ok(started, "CreateProcessA", "%s failed", command);
+    const BOOL started = CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
+    ok(started, "CreateProcessW", "from our own folder: failed");
     for (const char* phase : {"running", "ended"}) {
         const bool ended = phase[0] == 'e';
         if (!started || (ended && WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0))
@@ -198,6 +208,46 @@ void CheckExitCode259(const char* modulePath)
            (unsigned)wait);
     }
     ok(started && CloseHandle(info.hProcess) && CloseHandle(info.hThread), "CloseHandle", "failed");
+}
+
+// A cut path comes back as nSize units, with a terminator (Vista and later) or
+// without (XP, Wine): fewer prove it whole.
+void CheckModuleFileNameW(CutModel cut, const WCHAR* full, DWORD length)
+{
+    for (DWORD size = 1; size <= length + 2; ++size) {
+        WCHAR seen[1032], expected[1032];
+        memset(seen, 0x7F, sizeof(seen)), memset(expected, 0x7F, sizeof(expected));
+        const DWORD result = GetModuleFileNameW(NULL, seen, size);
+        const bool cutShort = size <= length;
+        memcpy(expected, full, (cutShort ? size : length + 1) * sizeof(WCHAR));
+        if (cutShort && cut == CUT_VISTA)
+            expected[size - 1] = 0;
+        const DWORD wantResult = cutShort ? size : length;
+        ok(result == wantResult && memcmp(seen, expected, (length + 8) * sizeof(WCHAR)) == 0,
+           "GetModuleFileNameW(NULL, buf, nSize)", "nSize %u: returned %u (expected %u), or the text differs",
+           (unsigned)size, (unsigned)result, (unsigned)wantResult);
+    }
+}
+
+// Exact where every character has a form of its own; else '?' and the flag,
+// never a best fit. How many '?' a surrogate pair gives is not relied on.
+void CheckConversion()
+{
+    const struct { const char16_t* text; const char* shown; BOOL usedDefault; } rows[] = {
+        {u"表ソa能 表b", "表ソa能 表b", FALSE}, {u"¥é한", "???", TRUE}, {u"😀", NULL, TRUE}};
+    for (const auto& row : rows) {
+        const WCHAR* text = (const WCHAR*)row.text;
+        const int length = (int)std::char_traits<char16_t>::length(row.text);
+        char out[64] = "";
+        BOOL usedDefault = !row.usedDefault;
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, NULL, 0, NULL, NULL);
+        const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, out, size, NULL,
+                                                &usedDefault);
+        ok(written == size && usedDefault == row.usedDefault &&
+               (row.shown == NULL || (written == (int)strlen(row.shown) && memcmp(out, row.shown, written) == 0)),
+           "WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS)", "row %d: sized %d, wrote %d \"%.*s\", used default %d",
+           (int)(&row - rows), size, written, written, out, usedDefault);
+    }
 }
 
 void CheckMessageWait()
@@ -230,14 +280,25 @@ void RunConformance(CutModel cut, const char* label)
         memset(g_lead + info.LeadByte[i], 1, info.LeadByte[i + 1] - info.LeadByte[i] + 1);
     BOOL wow64 = FALSE;
     ok(IsWow64Process(GetCurrentProcess(), &wow64), "IsWow64Process", "failed");
+    // Run from kFolder: the "A" call hands back its best fit.
     char path[1024];
     const DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
-    ok(length > 0 && length + 1 < sizeof(path), "GetModuleFileNameA(NULL, buf, 1024)", "%u", (unsigned)length);
+    const size_t tail = strlen(kFolderBestFit);
+    ok(length > tail && length + 1 < sizeof(path) && strcmp(path + length - tail, kFolderBestFit) == 0,
+       "GetModuleFileNameA(NULL, buf, 1024)", "%u \"%s\"", (unsigned)length, path);
     CheckModuleFileName(cut, path, length);
+    WCHAR wide[1024];
+    const DWORD wideLength = GetModuleFileNameW(NULL, wide, 1024);
+    const size_t wideTail = std::char_traits<char16_t>::length(kFolder);
+    ok(wideLength > wideTail && wideLength < 1000 &&
+           memcmp(wide + wideLength - wideTail, kFolder, wideTail * sizeof(WCHAR)) == 0,
+       "GetModuleFileNameW(NULL, buf, 1024)", "%u units, not ending in our folder", (unsigned)wideLength);
+    CheckModuleFileNameW(cut, wide, wideLength);
+    CheckConversion();
     CheckRegistry(wow64 != FALSE);
     CheckVersion();
     CheckFormatter();
-    CheckExitCode259(path);
+    CheckExitCode259(wide);
     CheckMessageWait();
     printf("%s: %d passed, %d failed\n", label, g_passed - passedBefore, g_failed - failedBefore);
 }

@@ -15,7 +15,7 @@ struct SeedValue {
 // view64: the view a 32-bit program reaches with KEY_WOW64_64KEY; queryOnly: a DACL granting KEY_QUERY_VALUE only.
 bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly);
 void PlatformDropKey(bool view64, const char* path);
-void PlatformArrangeChild(const char* modulePath);  // "modulePath exit259" runs a second, then exits with 259
+void PlatformArrangeChild(const WCHAR* modulePath);  // "modulePath exit259" runs a second, then exits with 259
 void PlatformPostToSelf(UINT message);
 DWORD PlatformNowMs();
 const char* PlatformWineVersion();  // NULL when not on Wine

@@ -44,7 +44,7 @@ void PlatformDropKey(bool view64, const char* path)
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, ViewFlag(view64), 0);
 }
 
-void PlatformArrangeChild(const char*) {}
+void PlatformArrangeChild(const WCHAR*) {}
 void PlatformPostToSelf(UINT message) { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); }
 DWORD PlatformNowMs() { return GetTickCount(); }
 

@@ -176,8 +176,9 @@ def cmd_pictures(args) -> int:
 
 
 # Double-byte characters whose second byte is '\\', with ASCII: GetModuleFileNameA's cuts fall
-# between single-byte characters, between double-byte ones and inside them.
-CONFORMANCE_FOLDER = "表ソa能 表b"
+# between single-byte characters, between double-byte ones and inside them; "¥" and "é", which
+# its best fit changes, and "한", which code page 932 lacks.
+CONFORMANCE_FOLDER = "表ソa能 表b¥é한"
 
 
 def cmd_conformance(args) -> int:

@@ -68,7 +68,8 @@ def restart_question(caption: str = CAPTION) -> Box:
 
 
 def setup_command(folder: str) -> str:
-    """The command line the installer in C:\\folder must start the setup package with."""
+    """The command line the installer in C:\\folder must start the setup package with
+    (or show, with '?' for what code page 932 lacks)."""
     return TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
 
 
@@ -124,30 +125,30 @@ SCENARIOS = (
     # The OS gate, with nothing installed. Wine 8's "win7" reports the server
     # product type (its "win2008r2" the workstation one), and its "winxp"
     # reports 5.1 even in a 64-bit prefix, where a real XP x64 reports 5.2.
-    Scenario("win7_64", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
+    Scenario("older_windows_refused", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
              icons=("exclamation",)),
-    Scenario("winxp_64", "win64", "winxp", (os_too_old("Windows XP"),)),
-    Scenario("nt40_64", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
+    Scenario("oldest_windows_refused", "win64", "winxp", (os_too_old("Windows XP"),)),
+    Scenario("unknown_windows_refused", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
     # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
-    Scenario("win10_32", "win32", "win10", (os_32bit("Windows 8"),)),
+    Scenario("windows_32bit_refused", "win32", "win10", (os_32bit("Windows 8"),)),
 
     # An engine already there ends the run before the OS gate; nothing is started.
-    Scenario("sql2017_64bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
+    Scenario("instance_in_64bit_view_found", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
              registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False,
              icons=("information",)),
-    Scenario("sql2008_32bit_view", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
+    Scenario("instance_in_32bit_view_found", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
              registry=instance(32, "10.0.1600.22"), layout=PACKAGE, setup_started=False),
-    Scenario("msde2000", "win64", "win10", (upgrade_needed("MSDE 2000"),),
+    Scenario("msde_marker_needs_upgrade", "win64", "win10", (upgrade_needed("MSDE 2000"),),
              registry=instance(32, "8.00.194", r"C:\Program Files\Microsoft SQL Server\MSSQL$VALTERNADB"),
              layout=PACKAGE, setup_started=False),
-    Scenario("msde7_legacy_key", "win64", "win10", (upgrade_needed("MSDE 7"),),
+    Scenario("legacy_key_needs_upgrade", "win64", "win10", (upgrade_needed("MSDE 7"),),
              registry=(RegValue(32, r"HKLM\SOFTWARE\Microsoft\MSSQLServer\Setup", "SQLPath", "REG_SZ",
                                 r"C:\MSSQL7"),),
              layout=PACKAGE, setup_started=False, icons=("exclamation",)),
-    Scenario("sql2017_on_win7", "win64", "win7", (already_installed("Microsoft SQL Server 2017"),),
+    Scenario("engine_found_before_os_check", "win64", "win7", (already_installed("Microsoft SQL Server 2017"),),
              registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
     # A later generation is not recognised: the run goes on to install.
-    Scenario("sql2019_goes_on", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED),
+    Scenario("later_generation_goes_on", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED),
              registry=instance(64, "15.0.2000.5")),
 
     # The install stage.
@@ -196,6 +197,18 @@ SCENARIOS = (
              layout=PACKAGE, setup_started=True, program="../signed/dist/DBSetup.exe"),
     Scenario("exe_named_in_japanese", "win64", "win10", (restart_question("ソフト"),), answers=("CANCEL",),
              layout=Layout(exe_name="ソフト.exe", package=True), setup_started=True),
+    # Best fit turns "¥" into '\\' and "é" into 'e' where an "A" call hands back a
+    # path: a stand-in lies at each such reading of the folder, and none may run.
+    Scenario("yen_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder="価格¥100\\a¥b", package=True, decoys=("価格\\100\\a\\b",)), setup_started=True),
+    Scenario("accented_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder="Café\\Setup", package=True, decoys=("Cafe\\Setup",)), setup_started=True),
+    Scenario("hangul_emoji_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(folder="한글\\😀", package=True), setup_started=True),
+    Scenario("yen_folder_without_package", "win64", "win10", (launch_error("価格?100\\a?b"), INSTALL_FAILED),
+             layout=Layout(folder="価格¥100\\a¥b", decoys=("価格\\100\\a\\b",)), setup_started=False),
+    Scenario("yen_in_the_name", "win64", "win10", (restart_question("DB?Setup"),), answers=("CANCEL",),
+             layout=Layout(exe_name="DB¥Setup.exe", package=True), setup_started=True),
 )
 
 BY_NAME = {s.name: s for s in SCENARIOS}

@@ -45,6 +45,7 @@ class Layout:
     folder: str = "Setup"          # under C:\, may hold spaces and Japanese
     exe_name: str = "DBSetup.exe"
     package: bool = False          # the setup stand-in and the answer file beside it
+    decoys: tuple = ()             # more folders holding the stand-in as the package: none may run
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
     trace_processes: bool = False  # log every process Wine starts, to see a restart request
     screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
@@ -228,14 +229,17 @@ SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
 
 def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     """Copies the program (and the package) into a fresh folder; returns the program's path."""
-    folder = prefix.drive_c.joinpath(*layout.folder.split("\\"))
-    shutil.rmtree(prefix.drive_c / layout.folder.split("\\")[0], ignore_errors=True)
-    folder.mkdir(parents=True)
+    folders = [prefix.drive_c.joinpath(*f.split("\\")) for f in (layout.folder,) + layout.decoys]
+    for folder in folders:
+        shutil.rmtree(prefix.drive_c / folder.relative_to(prefix.drive_c).parts[0], ignore_errors=True)
+    for i, folder in enumerate(folders):
+        folder.mkdir(parents=True, exist_ok=True)
+        if layout.package or i > 0:
+            shutil.copy2(Path(tools) / "standin64.exe", folder / SETUP_PACKAGE)
+            shutil.copy2(REPO / "res" / "ConfigurationFile.ini", folder / "ConfigurationFile.ini")
+    folder = folders[0]
     target = folder / layout.exe_name
     shutil.copy2(exe, target)
-    if layout.package:
-        shutil.copy2(Path(tools) / "standin64.exe", folder / SETUP_PACKAGE)
-        shutil.copy2(REPO / "res" / "ConfigurationFile.ini", folder / "ConfigurationFile.ini")
     for name in layout.planted:
         shutil.copy2(Path(tools) / "planted32.dll", folder / f"{name}.dll")
     return target

@@ -324,13 +324,11 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
 {
     const std::u16string& path = machine().modulePath;
     const bool fits = path.size() < size;
-    const DWORD copied = fits ? (DWORD)path.size() + 1 : machine().modulePathCut == PathCut::VISTA ? size - 1 : size;
-    DWORD length = path.empty() ? 0 : fits ? (DWORD)path.size() : size;
-    if (length != 0) {
-        memcpy(fileName, path.c_str(), copied * sizeof(WCHAR));
-        if (copied < size)
-            fileName[copied] = u'\0';
-    }
+    const DWORD length = path.empty() ? 0 : fits ? (DWORD)path.size() : size;
+    if (length != 0)
+        memcpy(fileName, path.c_str(), (fits ? length + 1 : size) * sizeof(WCHAR));
+    if (length != 0 && !fits && machine().modulePathCut == PathCut::VISTA)
+        fileName[size - 1] = u'\0';
     Log("GetModuleFileNameW", Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size),
         Format("%u", (unsigned)length));
     return length;
