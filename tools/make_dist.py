@@ -13,8 +13,10 @@ failed run leaves the previous bundle as it was."""
 import hashlib
 import os
 import shutil
+import ssl
 import subprocess
 import sys
+import time
 import zipfile
 from pathlib import Path
 
@@ -39,8 +41,8 @@ def openssl(*args, data=None) -> subprocess.CompletedProcess:
 
 
 def check_certificate(pfx: str, password_file: str) -> None:
-    """Refuses what osslsigncode would fail on less clearly, and an expired
-    certificate: a signature made after its end is not trusted, time-stamp or not."""
+    """Refuses what osslsigncode would fail on less clearly, and a certificate
+    outside its dates: a signature made then is not trusted, time-stamp or not."""
     readable(pfx, 'certificate file')
     readable(password_file, 'password file')
     # -legacy: PKCS#12 files exported by Windows often use RC2, which OpenSSL 3 keeps there.
@@ -51,10 +53,12 @@ def check_certificate(pfx: str, password_file: str) -> None:
         raise SignError(f'{pfx} is not a PKCS#12 file (or is damaged)')
     if b'BEGIN CERTIFICATE' not in leaf.stdout:
         raise SignError(f'{pfx} holds no certificate with a private key')
-    end = openssl('x509', '-noout', '-enddate', '-checkend', '0', data=leaf.stdout)
-    if end.returncode != 0:
-        date = end.stdout.decode().split('\n')[0].partition('=')[2]
-        raise SignError(f'the certificate in {pfx} expired on {date}: get a new one')
+    dates = openssl('x509', '-noout', '-startdate', '-enddate', data=leaf.stdout).stdout.decode()
+    start, end = (line.partition('=')[2] for line in dates.splitlines())
+    if time.time() < ssl.cert_time_to_seconds(start):
+        raise SignError(f"the certificate in {pfx} is not valid until {start}: check this machine's clock")
+    if time.time() > ssl.cert_time_to_seconds(end):
+        raise SignError(f'the certificate in {pfx} expired on {end}: get a new one')
 
 
 def sign(exe: Path) -> None:

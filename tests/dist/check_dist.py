@@ -2,18 +2,22 @@
 """Checks the release bundle: exactly its files, in the encodings Windows tools
 expect, checksums that hold, the same bytes when built again from the same
 sources; and signing with a throwaway certificate: the signature verifies
-against its CA, a changed byte breaks it, and bad certificates are refused
-without touching the previous bundle. The signed bundle is left in
-OUT/dist for the PE checks and the Wine test.
+against its CA, a changed byte breaks it, bad certificates are refused
+without touching the previous bundle, and a time stamp from a local RFC 3161
+responder keeps the signature valid after the certificate ends. The signed
+bundle is left in OUT/dist for the PE checks and the Wine test.
 
   check_dist.py SOURCE BUILD OUT [unittest arguments]
 """
+import http.server
 import os
 import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 import zipfile
 from pathlib import Path
@@ -22,8 +26,15 @@ import pefile
 
 SOURCE = BUILD = OUT = None
 FILES = ['ConfigurationFile.ini', 'DBSetup.exe', 'README_ja.txt', 'SHA256SUMS']
+BUNDLE = ['dist/' + name for name in FILES] + ['DBSetup.zip']
 SIGN_ENV = ('DBSETUP_SIGN_PFX', 'DBSETUP_SIGN_PASSWORD_FILE', 'DBSETUP_SIGN_TIMESTAMP_URL')
 PASSWORD = 'throwaway pass 7Q'
+# for `openssl ca` (certificates with chosen dates) and `openssl ts -reply` (the time-stamping authority)
+OPENSSL_CNF = ('[ca]\ndefault_ca=ca\ndatabase=index\nnew_certs_dir=.\nrand_serial=yes\nunique_subject=no\n'
+               'default_md=sha256\npolicy=any\n[any]\ncommonName=supplied\n[code]\nbasicConstraints=critical,CA:FALSE\n'
+               'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n[stamps]\n'
+               'basicConstraints=critical,CA:FALSE\nextendedKeyUsage=critical,timeStamping\n[tsa]\nserial=tsa-serial\n'
+               'signer_cert=tsa.pem\nsigner_key=tsa.key\nsigner_digest=sha256\ndefault_policy=1.2.3.4\ndigests=sha256\n')
 
 
 def make_dist(exe: Path, out: Path, **sign) -> subprocess.CompletedProcess:
@@ -58,26 +69,44 @@ def check_bundle(test: unittest.TestCase, out: Path) -> None:
             test.assertEqual(archive.read(name), (dist / name.split('/')[1]).read_bytes(), name)
 
 
-def openssl(*args, cwd: Path) -> None:
-    subprocess.run(['openssl', *args], cwd=cwd, check=True, capture_output=True)
+def openssl(*args, cwd: Path, data: bytes = None) -> bytes:
+    return subprocess.run(['openssl', *args], input=data, cwd=cwd, check=True, capture_output=True).stdout
 
 
 def make_certificates(keys: Path) -> None:
-    """A throwaway CA and, signed by it, a code-signing certificate and an expired one, each in PKCS#12."""
-    (keys / 'leaf.cnf').write_text('[leaf]\nbasicConstraints=critical,CA:FALSE\n'
-                                   'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n')
+    """Two throwaway CAs: one issues code-signing certificates (valid, expired, not yet valid), the other
+    a time-stamping authority's (TSA); each certificate is also written with its key as PKCS#12."""
+    (keys / 'openssl.cnf').write_text(OPENSSL_CNF)
+    (keys / 'index').touch()
     (keys / 'password').write_text(PASSWORD + '\n')
     (keys / 'wrong-password').write_text('not ' + PASSWORD + '\n')
-    openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', 'ca.key', '-out', 'ca.pem', '-days', '2',
-            '-subj', '/CN=DBSetup Throwaway CA', '-addext', 'basicConstraints=critical,CA:TRUE',
-            '-addext', 'keyUsage=critical,keyCertSign', cwd=keys)
-    openssl('req', '-new', '-newkey', 'rsa:2048', '-nodes', '-keyout', 'leaf.key', '-out', 'leaf.csr',
-            '-subj', '/CN=DBSetup Test Publisher', cwd=keys)
-    for name, serial, days in (('signer', '2', '2'), ('expired', '3', '-1')):
-        openssl('x509', '-req', '-in', 'leaf.csr', '-CA', 'ca.pem', '-CAkey', 'ca.key', '-set_serial', serial,
-                '-days', days, '-extfile', 'leaf.cnf', '-extensions', 'leaf', '-out', f'{name}.pem', cwd=keys)
-        openssl('pkcs12', '-export', '-inkey', 'leaf.key', '-in', f'{name}.pem', '-certfile', 'ca.pem',
+    for ca, subject in (('ca', 'DBSetup Throwaway CA'), ('tsa-ca', 'Throwaway Time-Stamping CA')):
+        openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', f'{ca}.key', '-out', f'{ca}.pem',
+                '-days', '2', '-subj', '/CN=' + subject, '-addext', 'basicConstraints=critical,CA:TRUE',
+                '-addext', 'keyUsage=critical,keyCertSign', cwd=keys)
+    for name, subject, ca, extensions, dates in (
+            ('signer', 'DBSetup Test Publisher', 'ca', 'code', '-days 2'),
+            ('expired', 'DBSetup Test Publisher', 'ca', 'code', '-startdate 20000101000000Z -enddate 20000102000000Z'),
+            ('future', 'DBSetup Test Publisher', 'ca', 'code', '-startdate 20990101000000Z -enddate 20990102000000Z'),
+            ('tsa', 'Throwaway TSA', 'tsa-ca', 'stamps', '-days 2')):
+        openssl('req', '-new', '-newkey', 'rsa:2048', '-nodes', '-keyout', f'{name}.key', '-out', f'{name}.csr',
+                '-subj', '/CN=' + subject, cwd=keys)
+        openssl('ca', '-batch', '-config', 'openssl.cnf', '-cert', f'{ca}.pem', '-keyfile', f'{ca}.key',
+                '-in', f'{name}.csr', '-extensions', extensions, '-out', f'{name}.pem', *dates.split(), cwd=keys)
+        openssl('pkcs12', '-export', '-inkey', f'{name}.key', '-in', f'{name}.pem', '-certfile', f'{ca}.pem',
                 '-passout', 'file:password', '-out', f'{name}.pfx', cwd=keys)
+
+
+class TimeStamps(http.server.BaseHTTPRequestHandler):
+    """An RFC 3161 responder: `openssl ts` answers each query as the throwaway TSA."""
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers['Content-Length']))
+        reply = openssl('ts', '-reply', '-config', 'openssl.cnf', '-section', 'tsa', '-queryfile', '/dev/stdin',
+                        cwd=OUT / 'keys', data=query)
+        self.send_response(200)
+        self.send_header('Content-Type', 'application/timestamp-reply')
+        self.end_headers()
+        self.wfile.write(reply)
 
 
 class DistTest(unittest.TestCase):
@@ -85,18 +114,16 @@ class DistTest(unittest.TestCase):
         check_bundle(self, BUILD)
 
     def test_texts_are_shift_jis_with_crlf(self):
-        for name in ('ConfigurationFile.ini', 'README_ja.txt'):
-            data = (BUILD / 'dist' / name).read_bytes()
-            text = data.decode('cp932')
+        texts = {name: (BUILD / 'dist' / name).read_bytes().decode('cp932')
+                 for name in ('ConfigurationFile.ini', 'README_ja.txt')}
+        for name, text in texts.items():
             self.assertNotIn('\n', text.replace('\r\n', ''), name)
-        guide = (BUILD / 'dist' / 'README_ja.txt').read_bytes().decode('cp932')
         for needed in ('SQLEXPRADV_x64_JPN.exe', 'ConfigurationFile.ini', '管理者', '再起動', '起動エラー',
                        '確認済みの発行元', 'デジタル署名'):
-            self.assertIn(needed, guide)
-        ini = (BUILD / 'dist' / 'ConfigurationFile.ini').read_bytes().decode('cp932')
+            self.assertIn(needed, texts['README_ja.txt'])
         for setting in ('INSTANCENAME="VALTERNADB"', 'INSTANCEID="VALTERNADB"', 'FEATURES=SQLENGINE',
                         'IACCEPTSQLSERVERLICENSETERMS="True"', 'QUIETSIMPLE="True"', 'UPDATEENABLED="False"'):
-            self.assertIn(setting + '\r\n', ini)
+            self.assertIn(setting + '\r\n', texts['ConfigurationFile.ini'])
 
     def test_a_second_build_gives_the_same_bytes(self):
         """The unsigned program and bundle; a signature holds a signing time, so it differs each time."""
@@ -112,9 +139,8 @@ class DistTest(unittest.TestCase):
                 made = make_dist(exe, out)
                 self.assertEqual(made.returncode, 0, made.stderr)
                 self.assertEqual(made.stdout, 'make_dist: DBSETUP_SIGN_PFX not set: DBSetup.exe is NOT signed\n')
-            for name in FILES:
-                self.assertEqual((temp / 'a' / 'dist' / name).read_bytes(), (temp / 'b' / 'dist' / name).read_bytes(), name)
-            self.assertEqual((temp / 'a' / 'DBSetup.zip').read_bytes(), (temp / 'b' / 'DBSetup.zip').read_bytes())
+            for name in BUNDLE:
+                self.assertEqual((temp / 'a' / name).read_bytes(), (temp / 'b' / name).read_bytes(), name)
 
 
 class SigningTest(unittest.TestCase):
@@ -124,12 +150,13 @@ class SigningTest(unittest.TestCase):
         cls.keys = OUT / 'keys'
         cls.keys.mkdir(parents=True)
         make_certificates(cls.keys)
-        cls.made = make_dist(BUILD / 'win32' / 'DBSetup.exe', OUT, DBSETUP_SIGN_PFX=cls.keys / 'signer.pfx',
-                             DBSETUP_SIGN_PASSWORD_FILE=cls.keys / 'password')
+        cls.signer = dict(DBSETUP_SIGN_PFX=cls.keys / 'signer.pfx', DBSETUP_SIGN_PASSWORD_FILE=cls.keys / 'password')
+        cls.made = make_dist(BUILD / 'win32' / 'DBSetup.exe', OUT, **cls.signer)
         cls.exe = OUT / 'dist' / 'DBSetup.exe'
 
-    def verify(self, exe: Path) -> subprocess.CompletedProcess:
-        return subprocess.run(['osslsigncode', 'verify', '-CAfile', str(self.keys / 'ca.pem'), '-in', str(exe)],
+    def verify(self, exe: Path, *more: str) -> subprocess.CompletedProcess:
+        return subprocess.run(['osslsigncode', 'verify', '-CAfile', str(self.keys / 'ca.pem'),
+                               '-TSA-CAfile', str(self.keys / 'tsa-ca.pem'), *more, '-in', str(exe)],
                               capture_output=True, text=True, stdin=subprocess.DEVNULL)
 
     def test_signed_bundle_verifies_against_the_ca(self):
@@ -141,9 +168,8 @@ class SigningTest(unittest.TestCase):
         self.assertIn('Signature verification: ok', verified.stdout)
         self.assertIn('Message digest algorithm  : SHA256', verified.stdout)
         self.assertIn('Subject: /CN=DBSetup Test Publisher', verified.stdout)
-        current = re.search(r'Current message digest +: (\w+)', verified.stdout)
-        calculated = re.search(r'Calculated message digest +: (\w+)', verified.stdout)
-        self.assertEqual(current.group(1), calculated.group(1))
+        current, calculated = re.findall(r'(?:Current|Calculated) message digest +: (\w+)', verified.stdout)
+        self.assertEqual(current, calculated)
 
     def test_a_changed_byte_fails_verification(self):
         data = bytearray(self.exe.read_bytes())
@@ -154,6 +180,21 @@ class SigningTest(unittest.TestCase):
         changed.unlink()
         self.assertNotEqual(verified.returncode, 0)
         self.assertIn('MISMATCH', verified.stdout)
+
+    def test_a_time_stamp_keeps_the_signature_valid_after_the_certificate_ends(self):
+        with http.server.HTTPServer(('127.0.0.1', 0), TimeStamps) as responder:
+            threading.Thread(target=responder.handle_request, daemon=True).start()  # one signature, one query
+            made = make_dist(BUILD / 'win32' / 'DBSetup.exe', OUT / 'stamped', **self.signer,
+                             DBSETUP_SIGN_TIMESTAMP_URL=f'http://127.0.0.1:{responder.server_port}/')
+        self.assertEqual(made.returncode, 0, made.stderr)
+        check_bundle(self, OUT / 'stamped')
+        later = ('-time', str(int(time.time()) + 3 * 86400))  # the signing certificate holds for 2 days
+        stamped = self.verify(OUT / 'stamped' / 'dist' / 'DBSetup.exe', *later)
+        self.assertEqual(stamped.returncode, 0, stamped.stdout + stamped.stderr)
+        self.assertIn('Timestamp Server Signature verification: ok', stamped.stdout)
+        unstamped = self.verify(self.exe, *later)  # the same clock without a time stamp: the time stamp is what holds
+        self.assertNotEqual(unstamped.returncode, 0)
+        self.assertIn('certificate has expired', unstamped.stdout)
 
     def test_bad_input_fails_in_one_line_and_keeps_the_previous_bundle(self):
         keys = self.keys
@@ -167,6 +208,7 @@ class SigningTest(unittest.TestCase):
             ('unreadable certificate', given(keys), 'cannot read the certificate file'),
             ('not PKCS#12', given(keys / 'ca.pem'), 'is not a PKCS#12 file'),
             ('expired certificate', given(keys / 'expired.pfx'), 'expired on'),
+            ('certificate not yet valid', given(keys / 'future.pfx'), 'is not valid until'),
             ('missing password file', given(keys / 'signer.pfx', keys / 'none'), 'cannot read the password file'),
             ('time-stamp server unreachable',
              given(keys / 'signer.pfx', DBSETUP_SIGN_TIMESTAMP_URL='http://127.0.0.1:9/'), 'could not sign'),
@@ -184,14 +226,9 @@ class SigningTest(unittest.TestCase):
                     self.assertEqual(len(made.stderr.splitlines()), 1, made.stderr)
                     self.assertIn(reason, made.stderr)
                     self.assertNotIn(PASSWORD, made.stderr)
-                    left = sorted(p.name for p in out.iterdir())
-                    if previous:
-                        self.assertEqual(left, ['DBSetup.zip', 'dist'])
-                        for file in FILES:
-                            self.assertEqual((out / 'dist' / file).read_bytes(), (OUT / 'dist' / file).read_bytes())
-                        self.assertEqual((out / 'DBSetup.zip').read_bytes(), (OUT / 'DBSetup.zip').read_bytes())
-                    else:
-                        self.assertEqual(left, [])
+                    self.assertEqual(sorted(p.name for p in out.iterdir()), ['DBSetup.zip', 'dist'] if previous else [])
+                    for name in BUNDLE if previous else ():
+                        self.assertEqual((out / name).read_bytes(), (OUT / name).read_bytes(), name)
 
 
 if __name__ == '__main__':
