@@ -70,36 +70,6 @@ static BOOL answer_file_path(const wchar_t *command_line, wchar_t *path, size_t 
     return n > 0;
 }
 
-/* INSTANCENAME=VALUE or INSTANCENAME="VALUE" in the [OPTIONS] section. */
-static BOOL instance_name(const wchar_t *file, wchar_t *name, size_t size)
-{
-    FILE *in = _wfopen(file, L"rb");
-    if (!in)
-        return FALSE;
-    char line[1024];
-    BOOL found = FALSE;
-    while (!found && fgets(line, sizeof(line), in)) {
-        char *p = line;
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (_strnicmp(p, "INSTANCENAME", 12) != 0)
-            continue;
-        p += 12;
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p++ != '=')
-            continue;
-        while (*p == ' ' || *p == '\t' || *p == '"')
-            ++p;
-        size_t n = strcspn(p, "\"\r\n");
-        found = n > 0 && MultiByteToWideChar(CP_UTF8, 0, p, (int)n, name, (int)size - 1) > 0;
-        if (found)
-            name[n < size ? n : size - 1] = 0;
-    }
-    fclose(in);
-    return found;
-}
-
 static BOOL set_string(const wchar_t *key_path, const wchar_t *value_name, const wchar_t *text)
 {
     HKEY key;
@@ -127,8 +97,10 @@ int wmain(void)
     if (code)
         exit_code = _wtoi(code);
 
+    /* The answer file as Windows holds its path: GetCommandLineA's would be a best fit of it. */
     wchar_t file[MAX_PATH * 2], name[128];
-    if (!answer_file_path(command_line, file, MAX_PATH * 2) || !instance_name(file, name, 128)) {
+    if (!answer_file_path(command_line, file, MAX_PATH * 2) ||
+        !GetPrivateProfileStringW(L"OPTIONS", L"INSTANCENAME", L"", name, 128, file)) {
         log_line(L"no answer file or no instance name");
         exit_code = 1;
     } else if (!env(L"DBSETUP_STANDIN_WRITE_NOTHING", buffer, 64)) {
