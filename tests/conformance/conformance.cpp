@@ -40,11 +40,12 @@ struct Difference {
      "GetModuleFileNameA function (libloaderapi.h)", "copies nSize bytes, no terminator, returns nSize (as XP)", false},
 };
 
-// A buffer as a call left it and as it should be, both first filled alike to show untouched bytes.
+// A buffer as a call left it and as it should be, both first filled alike to show untouched units.
+template <class Char>
 struct Images {
-    char seen[1032], expected[1032];
+    Char seen[1032], expected[1032];
     explicit Images(char fill) { memset(seen, fill, sizeof(seen)), memset(expected, fill, sizeof(expected)); }
-    int Differs(int size) const  // the first byte that differs, or -1
+    int Differs(int size) const  // the first unit that differs, or -1
     {
         for (int i = 0; i < size; ++i)
             if (seen[i] != expected[i])
@@ -52,34 +53,36 @@ struct Images {
         return -1;
     }
 };
-#define AT(image, at) (at < 0 ? 0 : (BYTE)image[at])
+#define AT(image, at) (at < 0 ? 0u : (unsigned)image[at] & (sizeof(image[0]) == 1 ? 0xFFu : 0xFFFFu))
 
-void CheckModuleFileName(CutModel cut, const char* full, DWORD length)
+DWORD ModuleFileName(char* buffer, DWORD size) { return GetModuleFileNameA(NULL, buffer, size); }
+DWORD ModuleFileName(WCHAR* buffer, DWORD size) { return GetModuleFileNameW(NULL, buffer, size); }
+
+// Our path at every nSize: in bytes from the "A" call, in units from the "W" one, which cuts as XP where Wine.
+template <class Char>
+void CheckModuleFileName(CutModel cut, const Char* full, DWORD length)
 {
-    bool trailBackslash = false;
-    for (DWORD i = 0; i + 1 < length; i += g_lead[(BYTE)full[i]] ? 2 : 1)
-        trailBackslash |= g_lead[(BYTE)full[i]] && full[i + 1] == '\\';
-    ok(trailBackslash, "GetModuleFileNameA", "%s holds no double-byte character ending in '\\'", full);
+    const bool bytes = sizeof(Char) == 1, wholeCharacters = bytes && cut == CUT_WINE;
+    const char* call = bytes ? "GetModuleFileNameA(NULL, buf, nSize)" : "GetModuleFileNameW(NULL, buf, nSize)";
     for (DWORD size = 1; size <= length + 2; ++size) {
-        Images i(0x7F);
-        const DWORD result = GetModuleFileNameA(NULL, i.seen, size);
+        Images<Char> i(0x7F);
+        const DWORD result = ModuleFileName(i.seen, size);
         const bool cutShort = size <= length;
-        DWORD want = cutShort ? size : length;  // bytes copied; a terminator follows where size allows
-        if (cutShort && cut == CUT_WINE)  // whole characters only
+        DWORD want = cutShort ? size : length;  // units copied; a terminator follows where size allows
+        if (cutShort && wholeCharacters)
             for (want = 0; want + (g_lead[(BYTE)full[want]] ? 2 : 1) <= size;)
                 want += g_lead[(BYTE)full[want]] ? 2 : 1;
-        memcpy(i.expected, full, want);
+        memcpy(i.expected, full, want * sizeof(Char));
         if (cutShort && cut == CUT_VISTA)
-            i.expected[size - 1] = '\0';
+            i.expected[size - 1] = 0;
         else if (want < size)
-            i.expected[want] = '\0';
-        const DWORD wantResult = cutShort && cut != CUT_WINE ? size : want;
+            i.expected[want] = 0;
+        const DWORD wantResult = cutShort && !wholeCharacters ? size : want;
         const int at = i.Differs((int)length + 8);
-        ok(result == wantResult && at < 0, "GetModuleFileNameA(NULL, buf, nSize)",
-           "nSize %u: returned %u (expected %u), byte %d is 0x%02X (expected 0x%02X)", (unsigned)size,
-           (unsigned)result, (unsigned)wantResult, at, AT(i.seen, at), AT(i.expected, at));
-        g_differences[0].seen |= PlatformWineVersion() && cutShort && result < size;
-        g_differences[1].seen |= PlatformWineVersion() && cutShort && result == size && i.seen[size - 1] != '\0';
+        ok(result == wantResult && at < 0, call, "nSize %u: returned %u (expected %u), unit %d is 0x%02X (expected 0x%02X)",
+           (unsigned)size, (unsigned)result, (unsigned)wantResult, at, AT(i.seen, at), AT(i.expected, at));
+        g_differences[0].seen |= bytes && PlatformWineVersion() && cutShort && result < size;
+        g_differences[1].seen |= bytes && PlatformWineVersion() && cutShort && result == size && i.seen[size - 1] != 0;
     }
 }
 
@@ -112,7 +115,7 @@ void CheckRegistry(bool win64)
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeys[0], 0, KEY_READ, &key);
     ok(status == ERROR_SUCCESS, "RegOpenKeyExA(HKLM, Values, 0, KEY_READ)", "%d", (int)status);
     for (const SeedValue& value : values) {
-        Images i(0x5A);
+        Images<char> i(0x5A);
         DWORD type = 0, size = 260;
         status = RegQueryValueExA(key, value.name, NULL, &type, (LPBYTE)i.seen, &size);
         const bool fits = value.size <= 260;
@@ -172,7 +175,7 @@ void CheckFormatter()
     const struct { const char* text; size_t count; int result, written; } rows[] = {
         {"abcde", 6, 5, 6}, {"abcde", 5, 5, 5}, {"abcde", 4, -1, 4}, {"表示", 4, 4, 4}, {"表示", 3, -1, 3}};
     for (const auto& row : rows) {
-        Images i('#');
+        Images<char> i('#');
         memcpy(i.expected, row.text, row.written);  // the text's own terminator included where it fits
         const int result = Print(i.seen, row.count, "%s", row.text);
         const int at = i.Differs(16);
@@ -208,25 +211,6 @@ void CheckExitCode259(const WCHAR* modulePath)
            (unsigned)wait);
     }
     ok(started && CloseHandle(info.hProcess) && CloseHandle(info.hThread), "CloseHandle", "failed");
-}
-
-// A cut path comes back as nSize units, with a terminator (Vista and later) or
-// without (XP, Wine): fewer prove it whole.
-void CheckModuleFileNameW(CutModel cut, const WCHAR* full, DWORD length)
-{
-    for (DWORD size = 1; size <= length + 2; ++size) {
-        WCHAR seen[1032], expected[1032];
-        memset(seen, 0x7F, sizeof(seen)), memset(expected, 0x7F, sizeof(expected));
-        const DWORD result = GetModuleFileNameW(NULL, seen, size);
-        const bool cutShort = size <= length;
-        memcpy(expected, full, (cutShort ? size : length + 1) * sizeof(WCHAR));
-        if (cutShort && cut == CUT_VISTA)
-            expected[size - 1] = 0;
-        const DWORD wantResult = cutShort ? size : length;
-        ok(result == wantResult && memcmp(seen, expected, (length + 8) * sizeof(WCHAR)) == 0,
-           "GetModuleFileNameW(NULL, buf, nSize)", "nSize %u: returned %u (expected %u), or the text differs",
-           (unsigned)size, (unsigned)result, (unsigned)wantResult);
-    }
 }
 
 // Exact where every character has a form of its own; else '?' and the flag,
@@ -284,7 +268,10 @@ void RunConformance(CutModel cut, const char* label)
     char path[1024];
     const DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
     const size_t tail = strlen(kFolderBestFit);
-    ok(length > tail && length + 1 < sizeof(path) && strcmp(path + length - tail, kFolderBestFit) == 0,
+    bool trailBackslash = false;
+    for (DWORD i = 0; i + 1 < length; i += g_lead[(BYTE)path[i]] ? 2 : 1)
+        trailBackslash |= g_lead[(BYTE)path[i]] && path[i + 1] == '\\';
+    ok(trailBackslash && length > tail && length + 1 < sizeof(path) && strcmp(path + length - tail, kFolderBestFit) == 0,
        "GetModuleFileNameA(NULL, buf, 1024)", "%u \"%s\"", (unsigned)length, path);
     CheckModuleFileName(cut, path, length);
     WCHAR wide[1024];
@@ -293,7 +280,7 @@ void RunConformance(CutModel cut, const char* label)
     ok(wideLength > wideTail && wideLength < 1000 &&
            memcmp(wide + wideLength - wideTail, kFolder, wideTail * sizeof(WCHAR)) == 0,
        "GetModuleFileNameW(NULL, buf, 1024)", "%u units, not ending in our folder", (unsigned)wideLength);
-    CheckModuleFileNameW(cut, wide, wideLength);
+    CheckModuleFileName(cut, wide, wideLength);
     CheckConversion();
     CheckRegistry(wow64 != FALSE);
     CheckVersion();
