@@ -100,11 +100,16 @@ TEST_F(SqlDetectTest, KeysAndViews)
         const char* data;
         DWORD allowed;
     };
-    const DWORD all = KEY_ALL_ACCESS;
-    const Seed setup64{RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x", all};
-    const Seed setup32{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", all};
-    const Seed legacy32{RegView::WOW32, kLegacyKey, NULL, NULL, all};
-    const Seed legacy64{RegView::NATIVE, kLegacyKey, NULL, NULL, all};
+    const RegView n = RegView::NATIVE, w = RegView::WOW32;
+    auto key = [](RegView view, const char* path, DWORD allowed = KEY_ALL_ACCESS) {
+        return Seed{view, path, NULL, NULL, allowed};
+    };
+    auto sqlPath = [](RegView view, const char* data = "C:\\x", DWORD allowed = KEY_ALL_ACCESS) {
+        return Seed{view, kSetupKey, "SQLPath", data, allowed};
+    };
+    auto version = [](RegView view, const char* data) {
+        return Seed{view, kVersionKey, "CurrentVersion", data, KEY_ALL_ACCESS};
+    };
     struct Case {
         const char* what;
         bool is64Bit;
@@ -113,40 +118,24 @@ TEST_F(SqlDetectTest, KeysAndViews)
     };
     const Case cases[] = {
         {"nothing installed", true, {}, SQL_NONE},
-        {"instance in the 64-bit view only", true,
-         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169", all}}, SQL_2017},
-        {"instance in the 32-bit view", true,
-         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "10.0.1600.22", all}}, SQL_2008},
+        {"instance in the 64-bit view only", true, {sqlPath(n), version(n, "14.0.1000.169")}, SQL_2017},
+        {"instance in the 32-bit view", true, {sqlPath(w), version(w, "10.0.1600.22")}, SQL_2008},
         {"the 32-bit view is found first", true,
-         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "12.0", all}, setup64,
-          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2014},
-        {"setup and version keys in different views", true,
-         {setup32, {RegView::NATIVE, kVersionKey, "CurrentVersion", "13.0", all}}, SQL_2016},
-        {"SQLPath but no version key", true, {setup64}, SQL_UNKNOWN},
-        {"setup key without SQLPath", true,
-         {{RegView::NATIVE, kSetupKey, NULL, NULL, all}, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_UNKNOWN},
+         {sqlPath(w), version(w, "12.0"), sqlPath(n), version(n, "14.0")}, SQL_2014},
+        {"setup and version keys in different views", true, {sqlPath(w), version(n, "13.0")}, SQL_2016},
+        {"SQLPath but no version key", true, {sqlPath(n)}, SQL_UNKNOWN},
+        {"setup key without SQLPath", true, {key(n, kSetupKey), version(n, "14.0")}, SQL_UNKNOWN},
         {"MSDE 2000 marker before the version", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB", all},
-          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_MSDE2000},
-        {"marker case differs", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\mssql$valternadb", all},
-          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2017},
-        {"legacy key only", true, {legacy32}, SQL_MSDE7},
-        {"legacy key in the 64-bit view only is not looked for", true, {legacy64}, SQL_NONE},
-        {"legacy key on 32-bit Windows", false, {legacy64}, SQL_MSDE7},
-        {"instance on 32-bit Windows", false,
-         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "11.0", all}}, SQL_2012},
-        {"legacy key that may not be read at all", true, {{RegView::WOW32, kLegacyKey, NULL, NULL, 0}}, SQL_NONE},
-        {"legacy key that may only be queried", true,
-         {{RegView::WOW32, kLegacyKey, NULL, NULL, KEY_QUERY_VALUE}}, SQL_MSDE7},
+         {sqlPath(w, "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB"), version(w, "14.0")}, SQL_MSDE2000},
+        {"marker case differs", true, {sqlPath(w, "C:\\mssql$valternadb"), version(w, "14.0")}, SQL_2017},
+        {"legacy key only", true, {key(w, kLegacyKey)}, SQL_MSDE7},
+        {"legacy key in the 64-bit view only is not looked for", true, {key(n, kLegacyKey)}, SQL_NONE},
+        {"legacy key on 32-bit Windows", false, {key(n, kLegacyKey)}, SQL_MSDE7},
+        {"instance on 32-bit Windows", false, {sqlPath(n), version(n, "11.0")}, SQL_2012},
+        {"legacy key that may not be read at all", true, {key(w, kLegacyKey, 0)}, SQL_NONE},
+        {"legacy key that may only be queried", true, {key(w, kLegacyKey, KEY_QUERY_VALUE)}, SQL_MSDE7},
         {"instance key closed to us in the 32-bit view", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", KEY_QUERY_VALUE}, setup64,
-          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2017},
+         {sqlPath(w, "C:\\x", KEY_QUERY_VALUE), sqlPath(n), version(n, "14.0")}, SQL_2017},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
