@@ -1,4 +1,5 @@
 #include <string.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -9,76 +10,53 @@ namespace {
 
 class StringTest : public SimTest {};
 
+// Made through the buffer, so the text may hold a NUL of its own.
+CString Made(const std::string& bytes)
+{
+    CString text;
+    memcpy(text.GetBuffer((int)bytes.size()), bytes.data(), bytes.size());
+    text.ReleaseBuffer((int)bytes.size());
+    return text;
+}
+
 // In code page 932 the second byte of "ソ" (0x83 0x5C) is '\\' and of
 // "ー" (0x81 0x5B) is '['; "表" is 0x95 0x5C. The lead-byte ranges end at
 // 0x81-0x9F and 0xE0-0xFC: "―" 0x81 0x5C, "歃" 0x9F 0x5C, "濬" 0xE0 0x5C,
 // "鷭" 0xEA 0x5C, "纊" 0xED 0x40, "髜" 0xFC 0x40; 0x80, 0xA0 and 0xFD are
-// single bytes.
-TEST_F(StringTest, FindOneOfSkipsSecondBytesInCodePage932)
+// single bytes. A search stops at the first NUL, even one inside the length.
+TEST_F(StringTest, SearchesMatchWholeCharactersOnly)
 {
     struct Case {
-        const char* text;
-        const char* set;
-        int expected;
+        std::string text;
+        const char* chars;  // Find's substring, FindOneOf's set
+        int find, findOneOf;
+        UINT codePage = 932;
     };
+    const std::string nul(1, '\0');
     const Case cases[] = {
-        {"ソフト\\x", "\\", 6},
-        {"表\\", "\\", 2},
-        {"ソ", "\\", -1},
-        {"ー[", "[", 2},
-        {"―\\", "\\", 2},
-        {"歃\\", "\\", 2},
-        {"濬\\", "\\", 2},
-        {"鷭\\", "\\", 2},
-        {"纊@", "@", 2},
-        {"髜@", "@", 2},
-        {"\x80\\", "\\", 1},
-        {"\xA0\\", "\\", 1},
-        {"\xFD\\", "\\", 1},
-        {"a,b;c", ",;", 1},
-        {"abc", "", -1},
-        {"", ".", -1},
-        {"14.0", ".", 2},
-        {"ソ.", ".ソ", 0},  // a double-byte member of the set matches whole
-        {"\x83", "\x83", 0},  // a lead byte at the very end stands alone
-        {"ab\x95", "\x95", 2},
+        {"ソフト\\x", "\\", 6, 6},  {"表\\", "\\", 2, 2},  {"ソ", "\\", -1, -1},  {"ー[", "[", 2, 2},
+        {"―\\", "\\", 2, 2},  {"歃\\", "\\", 2, 2},  {"濬\\", "\\", 2, 2},  {"鷭\\鷭", "\\", 2, 2},
+        {"纊@", "@", 2, 2},  {"髜@", "@", 2, 2},  {"\x80\\", "\\", 1, 1},  {"\xA0\\", "\\", 1, 1},
+        {"\xFD\\", "\\", 1, 1},  {"a,b;c", ",;", -1, 1},  {"abc", "", 0, -1},  {"", ".", -1, -1},
+        {"14.0", ".", 2, 2},  {"ソ.", ".ソ", -1, 0},  // a double-byte member of the set matches whole
+        {"\x83", "\x83", 0, 0},  {"ab\x95", "\x95", 2, 2},  // a lead byte at the very end stands alone
+        {"x\x95", "\x95", 1, 1},  {"ソ", "z\x83", -1, -1},  {"\\", "ソ", -1, -1},  // within the set too
+        {"C:\\MSSQL$VALTERNADB\\data", "MSSQL$VALTERNADB", 3, 3},
+        {"C:\\mssql$valternadb", "MSSQL$VALTERNADB", -1, 8},  {"MSSQL$VALTERNAD", "MSSQL$VALTERNADB", -1, 0},
+        {"ソ\\x", "\\x", 2, 2},  {"ソx", "\\x", -1, 2},  // 0x5C 'x' hides inside "ソ" + 'x'
+        {"歃\\x", "\\x", 2, 2},  {"濬x", "\\x", -1, 2},
+        {"ab" + nul + "cd", "cd", -1, -1},  {"\x95" + nul + "x", "x", -1, -1},
+        {"\x83\x5C", "\\", 1, 1, 1252},  {"\x95\x5C", "\\", 1, 1, 1252},  // byte-wise there
     };
+    alarm(10);  // a search looping at a NUL ends the run instead of hanging it
     for (const Case& c : cases) {
-        BeginCase(std::string(c.text) + " / " + c.set);
-        EXPECT_EQ(CString(c.text).FindOneOf(c.set), c.expected);
+        BeginCase(c.text + " / " + c.chars + " in code page " + std::to_string(c.codePage));
+        UseCodePage(c.codePage);
+        const CString text = Made(c.text);
+        EXPECT_EQ(text.Find(c.chars), c.find);
+        EXPECT_EQ(text.FindOneOf(c.chars), c.findOneOf);
     }
-}
-
-TEST_F(StringTest, FindOneOfIsByteWiseInCodePage1252)
-{
-    UseCodePage(1252);
-    EXPECT_EQ(CString("\x83\x5C").FindOneOf("\\"), 1);
-    EXPECT_EQ(CString("\x95\x5C").FindOneOf("\\"), 1);
-}
-
-TEST_F(StringTest, FindMatchesOnlyAtCharacterStarts)
-{
-    struct Case {
-        const char* text;
-        const char* sub;
-        int expected;
-    };
-    const Case cases[] = {
-        {"C:\\MSSQL$VALTERNADB\\data", "MSSQL$VALTERNADB", 3},
-        {"C:\\mssql$valternadb", "MSSQL$VALTERNADB", -1},
-        {"MSSQL$VALTERNAD", "MSSQL$VALTERNADB", -1},
-        {"ソ\\x", "\\x", 2},
-        {"ソx", "\\x", -1},  // 0x5C 'x' hides inside "ソ" + 'x'
-        {"abc", "", 0},
-        {"歃\\x", "\\x", 2},
-        {"濬x", "\\x", -1},
-        {"鷭\\鷭", "\\", 2},
-        {"x\x95", "\x95", 1},  // a lone lead byte at the end is a character of its own
-    };
-    for (const Case& c : cases) {
-        BeginCase(std::string(c.text) + " / " + c.sub);
-        EXPECT_EQ(CString(c.text).Find(c.sub), c.expected);
-    }
+    alarm(0);
 }
 
 TEST_F(StringTest, LeftAndMidClampToTheText)
@@ -127,32 +105,38 @@ TEST_F(StringTest, FormatGrowsForLongTexts)
     EXPECT_EQ(std::string(text), exact);
 }
 
-TEST_F(StringTest, BufferKeepsATerminatorAfterItsLength)
+// GetBuffer(n) keeps the text and gives room for n bytes and a terminator;
+// ReleaseBuffer(-1) ends the text at the first NUL, ReleaseBuffer(n) at n.
+TEST_F(StringTest, BufferKeepsATerminatorAfterItsRoom)
 {
-    CString text;
-    char* buffer = text.GetBuffer(260);
-    memset(buffer, 'a', 260);  // a full buffer with no NUL of its own
-    text.ReleaseBuffer(-1);
-    EXPECT_EQ(text.GetLength(), 260);
-
-    CString shorter("keep");
-    buffer = shorter.GetBuffer(10);
-    EXPECT_STREQ(buffer, "keep");
-    strcpy(buffer, "ab\0cd");
-    shorter.ReleaseBuffer(-1);
-    EXPECT_STREQ(shorter, "ab");
-
-    // A length shorter than what was written cuts the text there.
-    buffer = shorter.GetBuffer(10);
-    strcpy(buffer, "abcdefgh");
-    shorter.ReleaseBuffer(3);
-    EXPECT_STREQ(shorter, "abc");
-    EXPECT_EQ(shorter.GetLength(), 3);
-
-    CString empty;
-    empty.GetBuffer(0);
-    empty.ReleaseBuffer(-1);
-    EXPECT_TRUE(empty.IsEmpty());
+    struct Case {
+        const char* what;
+        const char* before;
+        bool emptied;  // Empty() before GetBuffer
+        int room;
+        std::string written;  // with no NUL of its own unless listed
+        int released;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a full buffer", "", false, 260, std::string(260, 'a'), -1, std::string(260, 'a')},
+        {"a NUL written", "keep", false, 10, std::string("ab\0cd", 5), -1, "ab"},
+        {"a length shorter than what was written", "keep", false, 10, "abcdefgh", 3, "abc"},
+        {"no room", "", false, 0, "", -1, ""},
+        {"a full buffer after Empty", "abcdefgh", true, 3, "xyz", -1, "xyz"},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        CString text(c.before);
+        if (c.emptied)
+            text.Empty();
+        char* buffer = text.GetBuffer(c.room);
+        EXPECT_STREQ(buffer, c.emptied ? "" : c.before);
+        memcpy(buffer, c.written.data(), c.written.size());
+        text.ReleaseBuffer(c.released);
+        EXPECT_EQ(std::string(text), c.expected);
+        EXPECT_EQ(text.GetLength(), (int)c.expected.size());
+    }
 }
 
 TEST_F(StringTest, CopiesAreIndependentAndSelfAssignmentIsSafe)

@@ -59,18 +59,8 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
     }
 }
 
-TEST_F(InstallCheckTest, FailedVersionQueryIsRefusedAsUnrecognised)
-{
-    m.getVersionFails = true;
-    CInstallCheck check;
-    InstallCheckResult result;
-    check.CheckTargetOs(result);
-    EXPECT_EQ(result.nStatus, CHECK_REFUSED);
-    EXPECT_EQ(std::string(result.strMessage), kUnrecognised);
-}
-
 // Bitness matters only where the version would pass.
-TEST_F(InstallCheckTest, BitnessIsAskedOnlyForWindows8AndLater)
+TEST_F(InstallCheckTest, BitnessIsNotAskedWhereTheVersionIsRefused)
 {
     m.minorVersion = 1;
     CInstallCheck check;

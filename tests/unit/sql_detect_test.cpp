@@ -9,13 +9,48 @@ namespace {
 
 using winsim::RegView;
 
-
 class SqlDetectTest : public SimTest {
 protected:
     void Install(RegView view, const std::string& version, const std::string& path = kPath2017)
     {
         m.SetString(view, kSetupKey, "SQLPath", path);
         m.SetString(view, kVersionKey, "CurrentVersion", version);
+    }
+
+    // Detects, then checks the orders the registry calls keep whatever is
+    // installed: an instance key is tried with KEY_READ in the default view and
+    // only after that fails in the 64-bit view; the legacy key once, default view,
+    // KEY_QUERY_VALUE; a key is closed right after its one value is read (the
+    // legacy key right after it opens).
+    SqlKind Detect()
+    {
+        const SqlKind kind = DetectSqlServer();
+        const std::string legacy = std::string("HKEY_LOCAL_MACHINE, ") + kLegacyKey;
+        std::string retry;  // the second try a failed first one calls for
+        int legacyOpens = 0;
+        for (size_t i = 0; i < m.calls.size(); ++i) {
+            const winsim::ApiCall& call = m.calls[i];
+            std::string follower;  // the call, and its key, that must come next
+            if (call.function == "RegQueryValueExA")
+                follower = "RegCloseKey(" + call.args.substr(0, call.args.find(','));
+            if (call.function == "RegOpenKeyExA") {
+                const bool opened = call.result.rfind("0 ", 0) == 0;
+                const std::string path = call.args.substr(0, call.args.rfind(", 0, "));
+                legacyOpens += path == legacy;
+                EXPECT_EQ(call.args, path == legacy  ? path + ", 0, 0x1"
+                                     : retry.empty() ? path + ", 0, 0x20019"
+                                                     : retry);
+                retry = opened || !retry.empty() || path == legacy ? "" : path + ", 0, 0x20119";
+                if (opened)
+                    follower = (path == legacy ? "RegCloseKey(" : "RegQueryValueExA(") + call.result.substr(2);
+            }
+            if (!follower.empty()) {
+                const winsim::ApiCall next = i + 1 < m.calls.size() ? m.calls[i + 1] : winsim::ApiCall{};
+                EXPECT_EQ(next.function + "(" + next.args.substr(0, next.args.find(',')), follower);
+            }
+        }
+        EXPECT_LE(legacyOpens, 1);
+        return kind;
     }
 };
 
@@ -41,6 +76,8 @@ TEST_F(SqlDetectTest, GenerationFromCurrentVersion)
         {"1..2", TRUE, 1, -1, SQL_UNKNOWN},         {"-1.0", FALSE, -1, 0, SQL_UNKNOWN},
         {"99999999999999999999.0", TRUE, 2147483647, 0, SQL_UNKNOWN},
         {" 14.0", TRUE, 14, 0, SQL_2017},           {"14abc.0", TRUE, 14, 0, SQL_2017},
+        {"010.050.1600.1", TRUE, 10, 50, SQL_2008R2}, {"09.00.1399", TRUE, 9, 0, SQL_2005},  // decimal
+        {"-5.0", TRUE, -5, 0, SQL_UNKNOWN},  // only a major of exactly -1 counts as none
     };
     for (const Case& c : cases) {
         BeginCase('"' + std::string(c.version) + '"');
@@ -49,7 +86,7 @@ TEST_F(SqlDetectTest, GenerationFromCurrentVersion)
         EXPECT_EQ(ReadSqlServerVersion(&major, &minor), c.read);
         EXPECT_EQ(major, c.major);
         EXPECT_EQ(minor, c.minor);
-        EXPECT_EQ(DetectSqlServer(), c.kind);
+        EXPECT_EQ(Detect(), c.kind);
     }
 }
 
@@ -63,11 +100,16 @@ TEST_F(SqlDetectTest, KeysAndViews)
         const char* data;
         DWORD allowed;
     };
-    const DWORD all = KEY_ALL_ACCESS;
-    const Seed setup64{RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x", all};
-    const Seed setup32{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", all};
-    const Seed legacy32{RegView::WOW32, kLegacyKey, NULL, NULL, all};
-    const Seed legacy64{RegView::NATIVE, kLegacyKey, NULL, NULL, all};
+    const RegView n = RegView::NATIVE, w = RegView::WOW32;
+    auto key = [](RegView view, const char* path, DWORD allowed = KEY_ALL_ACCESS) {
+        return Seed{view, path, NULL, NULL, allowed};
+    };
+    auto sqlPath = [](RegView view, const char* data = "C:\\x", DWORD allowed = KEY_ALL_ACCESS) {
+        return Seed{view, kSetupKey, "SQLPath", data, allowed};
+    };
+    auto version = [](RegView view, const char* data) {
+        return Seed{view, kVersionKey, "CurrentVersion", data, KEY_ALL_ACCESS};
+    };
     struct Case {
         const char* what;
         bool is64Bit;
@@ -76,40 +118,24 @@ TEST_F(SqlDetectTest, KeysAndViews)
     };
     const Case cases[] = {
         {"nothing installed", true, {}, SQL_NONE},
-        {"instance in the 64-bit view only", true,
-         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169", all}}, SQL_2017},
-        {"instance in the 32-bit view", true,
-         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "10.0.1600.22", all}}, SQL_2008},
+        {"instance in the 64-bit view only", true, {sqlPath(n), version(n, "14.0.1000.169")}, SQL_2017},
+        {"instance in the 32-bit view", true, {sqlPath(w), version(w, "10.0.1600.22")}, SQL_2008},
         {"the 32-bit view is found first", true,
-         {setup32, {RegView::WOW32, kVersionKey, "CurrentVersion", "12.0", all}, setup64,
-          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2014},
-        {"setup and version keys in different views", true,
-         {setup32, {RegView::NATIVE, kVersionKey, "CurrentVersion", "13.0", all}}, SQL_2016},
-        {"SQLPath but no version key", true, {setup64}, SQL_UNKNOWN},
-        {"setup key without SQLPath", true,
-         {{RegView::NATIVE, kSetupKey, NULL, NULL, all}, {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_UNKNOWN},
+         {sqlPath(w), version(w, "12.0"), sqlPath(n), version(n, "14.0")}, SQL_2014},
+        {"setup and version keys in different views", true, {sqlPath(w), version(n, "13.0")}, SQL_2016},
+        {"SQLPath but no version key", true, {sqlPath(n)}, SQL_UNKNOWN},
+        {"setup key without SQLPath", true, {key(n, kSetupKey), version(n, "14.0")}, SQL_UNKNOWN},
         {"MSDE 2000 marker before the version", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB", all},
-          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_MSDE2000},
-        {"marker case differs", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\mssql$valternadb", all},
-          {RegView::WOW32, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2017},
-        {"legacy key only", true, {legacy32}, SQL_MSDE7},
-        {"legacy key in the 64-bit view only is not looked for", true, {legacy64}, SQL_NONE},
-        {"legacy key on 32-bit Windows", false, {legacy64}, SQL_MSDE7},
-        {"instance on 32-bit Windows", false,
-         {setup64, {RegView::NATIVE, kVersionKey, "CurrentVersion", "11.0", all}}, SQL_2012},
-        {"legacy key that may not be read at all", true, {{RegView::WOW32, kLegacyKey, NULL, NULL, 0}}, SQL_NONE},
-        {"legacy key that may only be queried", true,
-         {{RegView::WOW32, kLegacyKey, NULL, NULL, KEY_QUERY_VALUE}}, SQL_MSDE7},
+         {sqlPath(w, "C:\\Program Files\\Microsoft SQL Server\\MSSQL$VALTERNADB"), version(w, "14.0")}, SQL_MSDE2000},
+        {"marker case differs", true, {sqlPath(w, "C:\\mssql$valternadb"), version(w, "14.0")}, SQL_2017},
+        {"legacy key only", true, {key(w, kLegacyKey)}, SQL_MSDE7},
+        {"legacy key in the 64-bit view only is not looked for", true, {key(n, kLegacyKey)}, SQL_NONE},
+        {"legacy key on 32-bit Windows", false, {key(n, kLegacyKey)}, SQL_MSDE7},
+        {"instance on 32-bit Windows", false, {sqlPath(n), version(n, "11.0")}, SQL_2012},
+        {"legacy key that may not be read at all", true, {key(w, kLegacyKey, 0)}, SQL_NONE},
+        {"legacy key that may only be queried", true, {key(w, kLegacyKey, KEY_QUERY_VALUE)}, SQL_MSDE7},
         {"instance key closed to us in the 32-bit view", true,
-         {{RegView::WOW32, kSetupKey, "SQLPath", "C:\\x", KEY_QUERY_VALUE}, setup64,
-          {RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0", all}},
-         SQL_2017},
+         {sqlPath(w, "C:\\x", KEY_QUERY_VALUE), sqlPath(n), version(n, "14.0")}, SQL_2017},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
@@ -119,7 +145,7 @@ TEST_F(SqlDetectTest, KeysAndViews)
                 m.SetString(seed.view, seed.key, seed.name, seed.data);
             m.Key(seed.view, seed.key).allowedAccess = seed.allowed;
         }
-        EXPECT_EQ(DetectSqlServer(), c.kind);
+        EXPECT_EQ(Detect(), c.kind);
     }
 }
 
@@ -139,6 +165,7 @@ TEST_F(SqlDetectTest, ValuesOfAnyShape)
         {"SQLPath of exactly 260 bytes, no NUL", std::string(260, 'p'), REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
         {"marker at the very end of 260 bytes", std::string(244, 'p') + "MSSQL$VALTERNADB", REG_SZ,
          "14.0" + nul, REG_SZ, SQL_MSDE2000},
+        {"marker at the start", "MSSQL$VALTERNADB\\Data" + nul, REG_SZ, "14.0" + nul, REG_SZ, SQL_MSDE2000},
         {"empty SQLPath", "", REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
         {"SQLPath as a DWORD", std::string("\x0E\0\0\0", 4), REG_DWORD, "14.0" + nul, REG_SZ, SQL_2017},
         {"double-byte SQLPath", "C:\\ソフト\\表\\MSSQL" + nul, REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
@@ -156,43 +183,8 @@ TEST_F(SqlDetectTest, ValuesOfAnyShape)
         BeginCase(c.what);
         m.SetBytes(RegView::NATIVE, kSetupKey, "SQLPath", c.path, c.pathType);
         m.SetBytes(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version, c.versionType);
-        EXPECT_EQ(DetectSqlServer(), c.kind);
+        EXPECT_EQ(Detect(), c.kind);
     }
-}
-
-// Each key in two tries (default view, then 64-bit), one value read into 260
-// bytes, the key closed right after; the legacy key once, default view only.
-TEST_F(SqlDetectTest, ExactRegistryCalls)
-{
-    m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", kPath2017);
-    m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", "14.0.1000.169");
-    EXPECT_EQ(DetectSqlServer(), SQL_2017);
-    std::vector<std::string> calls;
-    for (const winsim::ApiCall& call : m.calls)
-        calls.push_back(call.function + "(" + call.args + ") = " + call.result);
-    const std::string setup = std::string("HKEY_LOCAL_MACHINE, ") + kSetupKey;
-    const std::string version = std::string("HKEY_LOCAL_MACHINE, ") + kVersionKey;
-    const std::string setupKey = std::string("key ") + kSetupKey;
-    const std::string versionKey = std::string("key ") + kVersionKey;
-    EXPECT_EQ(calls, (std::vector<std::string>{
-                         "RegOpenKeyExA(" + setup + ", 0, 0x20019) = 2",
-                         "RegOpenKeyExA(" + setup + ", 0, 0x20119) = 0 " + setupKey,
-                         "RegQueryValueExA(" + setupKey + ", SQLPath, NULL, NULL, data, 260) = 0",
-                         "RegCloseKey(" + setupKey + ") = ",
-                         "RegOpenKeyExA(" + version + ", 0, 0x20019) = 2",
-                         "RegOpenKeyExA(" + version + ", 0, 0x20119) = 0 " + versionKey,
-                         "RegQueryValueExA(" + versionKey + ", CurrentVersion, NULL, NULL, data, 260) = 0",
-                         "RegCloseKey(" + versionKey + ") = ",
-                     }));
-
-    BeginCase("legacy key");
-    m.Key(RegView::WOW32, kLegacyKey);
-    EXPECT_EQ(DetectSqlServer(), SQL_MSDE7);
-    const std::vector<std::string> opens = m.ArgsOf("RegOpenKeyExA");
-    ASSERT_EQ(opens.size(), 3u);
-    EXPECT_EQ(opens[2], std::string("HKEY_LOCAL_MACHINE, ") + kLegacyKey + ", 0, 0x1");
-    EXPECT_EQ(m.ArgsOf("RegCloseKey"), std::vector<std::string>{std::string("key ") + kLegacyKey});
-    EXPECT_TRUE(m.ArgsOf("RegQueryValueExA").empty());
 }
 
 TEST_F(SqlDetectTest, DisplayNames)

@@ -8,14 +8,8 @@ namespace {
 
 class TokenSplitterTest : public SimTest {};
 
-std::vector<std::string> Tokens(const CTokenSplitter& splitter)
-{
-    std::vector<std::string> tokens;
-    for (int i = 0; i < splitter.m_arrTokens.GetSize(); ++i)
-        tokens.push_back(std::string(splitter.GetToken(i)));
-    return tokens;
-}
-
+// Each case splits after a split of other text, whose tokens it must replace;
+// any index outside the tokens, before a split or after, gives an empty text.
 TEST_F(TokenSplitterTest, NDelimitersGiveNPlusOneTokens)
 {
     struct Case {
@@ -37,39 +31,20 @@ TEST_F(TokenSplitterTest, NDelimitersGiveNPlusOneTokens)
         {".", "C:\\ソ.1", {"C:\\ソ", "1"}},
     };
     for (const Case& c : cases) {
+        BeginCase(c.input);
         CTokenSplitter splitter;
         if (c.delimiters != NULL)
             splitter.m_strDelimiters = c.delimiters;
-        EXPECT_TRUE(splitter.Split(c.input));
-        EXPECT_EQ(Tokens(splitter), c.tokens) << c.input;
+        EXPECT_STREQ(splitter.GetToken(0), "");
+        splitter.Split("1.2,3;4.5,6;7\\8.9");
+        splitter.Split(c.input);
+        std::vector<std::string> tokens;
+        for (int i = 0; i < splitter.m_arrTokens.GetSize(); ++i)
+            tokens.push_back(std::string(splitter.GetToken(i)));
+        EXPECT_EQ(tokens, c.tokens);
+        for (int index : {-1, (int)c.tokens.size(), 1000, -1000})
+            EXPECT_STREQ(splitter.GetToken(index), "") << index;
     }
-}
-
-TEST_F(TokenSplitterTest, DefaultDelimiterIsComma)
-{
-    CTokenSplitter splitter;
-    EXPECT_STREQ(splitter.m_strDelimiters, ",");
-    EXPECT_EQ(splitter.m_arrTokens.GetSize(), 0);
-}
-
-TEST_F(TokenSplitterTest, SecondSplitReplacesTheTokens)
-{
-    CTokenSplitter splitter;
-    splitter.m_strDelimiters = ".";
-    splitter.Split("1.2.3.4");
-    splitter.Split("9");
-    EXPECT_EQ(Tokens(splitter), std::vector<std::string>{"9"});
-}
-
-TEST_F(TokenSplitterTest, OutOfRangeIndexGivesEmptyText)
-{
-    CTokenSplitter splitter;
-    splitter.Split("a,b");
-    for (int index : {-1, 2, 1000, -1000})
-        EXPECT_STREQ(splitter.GetToken(index), "") << index;
-    splitter.Split("");
-    EXPECT_STREQ(splitter.GetToken(0), "");
-    EXPECT_STREQ(splitter.GetToken(1), "");
 }
 
 }  // namespace
