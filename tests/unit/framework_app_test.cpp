@@ -31,13 +31,4 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
     });
 }
 
-TEST_F(AppEntryTest, FrameworkBoxPassesStyleAndHasNoOwner)
-{
-    AfxWinMain();  // a fresh 64-bit Windows: takes the title
-    m.calls.clear();
-    m.boxAnswers = {IDCANCEL};
-    EXPECT_EQ(AfxMessageBox("本文", MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0), IDCANCEL);
-    EXPECT_EQ(m.ArgsOf("MessageBoxA"), std::vector<std::string>{"NULL, 本文, DBSetup, 0x40021"});
-}
-
 }  // namespace

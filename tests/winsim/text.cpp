@@ -11,16 +11,10 @@ namespace winsim {
 namespace {
 
 // Wine's best fit in code page 932 for U+00A0 to U+00FF, one character each:
-// '=' has a form of its own, '?' none, '#' the double-byte form below. Seen
-// under Wine, where U+0100 to U+017F, Hangul and surrogates all become '?'.
+// '=' has a form of its own, '?' none, '#' a double-byte one (not simulated).
+// Seen under Wine, where U+0100 to U+017F, Hangul and surrogates all become '?'.
 const char kLatin1BestFit[] =
     "?!##?\\|==ca##-R#==23=#=##1o#????AAAAAAACEEEEIIIIDNOOOOO=OUUUUYTsaaaaaaaceeeeiiiidnooooo=ouuuuyty";
-const struct {
-    char16_t ch;
-    const char* bytes;
-} kDoubleByteBestFit[] = {{0xA2, "\x81\x91"}, {0xA3, "\x81\x92"}, {0xAB, "\x81\xE1"},
-                          {0xAC, "\x81\xCA"}, {0xAF, "\x81\x50"}, {0xB5, "\x83\xCA"},
-                          {0xB7, "\x81\x45"}, {0xB8, "\x81\x43"}, {0xBB, "\x81\xE2"}};
 
 std::string CodePageName()
 {
@@ -89,19 +83,14 @@ std::string Narrow(const std::u16string& text, bool bestFit, bool* usedDefault)
     std::string out, form;
     bool defaulted = false;
     for (char16_t unit : text) {
-        if (ExactForm(unit, form)) {
+        const bool latin1 = bestFit && machine().ansiCodePage == 932 && unit >= 0xA0 && unit <= 0xFF;
+        const char fit = latin1 ? kLatin1BestFit[unit - 0xA0] : '?';
+        if (ExactForm(unit, form))
             out += form;
-            continue;
-        }
-        char fit = '?';
-        if (bestFit && machine().ansiCodePage == 932 && unit >= 0xA0 && unit <= 0xFF)
-            fit = kLatin1BestFit[unit - 0xA0];
-        for (const auto& row : kDoubleByteBestFit)
-            if (fit == '#' && row.ch == unit)
-                out += row.bytes;
-        if (fit != '#')
-            out += fit;
-        defaulted |= fit == '?';
+        else if (fit == '#')
+            Fault(Format("the best fit of U+%04X is not simulated", (unsigned)unit));
+        else
+            out += fit, defaulted |= fit == '?';
     }
     if (usedDefault != nullptr)
         *usedDefault = defaulted;
