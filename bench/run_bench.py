@@ -8,7 +8,6 @@ and spread of repeated runs under Wine; run it on demand, not as a test.
 import argparse
 import random
 import statistics
-import subprocess
 import sys
 from pathlib import Path
 
@@ -22,16 +21,6 @@ SIZE_BUDGET = 48 * 1024
 def spread(values, digits: int = 0) -> str:
     return (f"median {statistics.median(values):.{digits}f}, min {min(values):.{digits}f}, "
             f"max {max(values):.{digits}f} (n={len(values)})")
-
-
-def build_minimal(build: Path) -> Path:
-    """Compiled and linked with the flags DBSetup.exe gets."""
-    out = build / "bench" / "minimal_box.exe"
-    out.parent.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["i686-w64-mingw32-g++", "-Os", "-fno-exceptions", "-fno-rtti", "-mwindows", "-static", "-s",
-                    "-Wl,--dynamicbase", "-Wl,--nxcompat", "-Wl,--no-insert-timestamp",
-                    "-o", str(out), str(ROOT / "bench" / "minimal_box.cpp")], check=True)
-    return out
 
 
 def first_box_ms(run: winebox.Run) -> float:
@@ -48,7 +37,8 @@ def main() -> int:
     parser.add_argument("--cpu-pairs", type=int, default=3, help="runs with a 10 s and a 20 s setup")
     args = parser.parse_args()
     build = Path(args.build)
-    exe, tools = build / "win32" / "DBSetup.exe", build / "tests" / "e2e"
+    # The yardstick is built next to DBSetup.exe, the same way (cmake/windows_flags.cmake).
+    exe, minimal, tools = build / "win32" / "DBSetup.exe", build / "win32" / "minimal_box.exe", build / "tests" / "e2e"
     prefix = winebox.Prefix(build / "e2e" / "prefix-win64", "win64")
     prefix.create()
 
@@ -58,7 +48,6 @@ def main() -> int:
 
     # Start to first box: on Windows 7 the first box is the refusal, after
     # detection and the version check; the yardstick shows its box at once.
-    minimal = build_minimal(build)
     ours, theirs = [], []
     for _ in range(max(args.runs // 2, 5)):
         ours.append(first_box_ms(winebox.run_program(prefix, exe, tools, "win7")))
