@@ -15,7 +15,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winebox  # noqa: E402
 
-SIZE_BUDGET = 48 * 1024
+SIZE_BUDGET = 32 * 1024
 
 
 def spread(values, digits: int = 0) -> str:
