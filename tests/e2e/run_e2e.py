@@ -206,7 +206,8 @@ def main() -> int:
         p = sub.add_parser(command)
         p.set_defaults(run=globals()[f"cmd_{command}"])
         for argument in arguments:
-            p.add_argument(argument, choices=CHOICES.get(argument), **({"required": True} if argument[0] == "-" else {}))
+            optional = {"required": True} if argument.startswith("--") else {}
+            p.add_argument(argument, choices=CHOICES.get(argument), **optional)
     args = parser.parse_args()
     start = time.monotonic()
     try:

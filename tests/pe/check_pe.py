@@ -76,7 +76,8 @@ class PeTest(unittest.TestCase):
 
     def test_icon_images_are_32_and_16_pixels_in_16_colours(self):
         # Each image starts with a BITMAPINFOHEADER, whose height counts the mask too.
-        headers = [struct.unpack_from('<iiHH', data, 4) for kind, _, _, data in resources(self.pe) if kind == RT_ICON]
+        headers = [struct.unpack_from('<iiHH', data, 4)
+                   for kind, _, _, data in resources(self.pe) if kind == RT_ICON]
         self.assertEqual(sorted((width, height // 2, bits) for width, height, _, bits in headers),
                          [(16, 16, 4), (32, 32, 4)])
 
