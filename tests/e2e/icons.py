@@ -4,6 +4,7 @@ Wine's stock icons differ in colour: the exclamation mark is yellow, the
 information and question marks blue, the stop sign red. Of the two blue ones
 the question mark's white glyph covers more of its circle (about 5.6 % against
 3.4 % for the "i"). The icon sits at the left of the box, below the title bar."""
+import itertools
 import struct
 from pathlib import Path
 
@@ -35,9 +36,7 @@ def read_bmp(path: Path):
 
 
 def icon_area(width, height):
-    for y in range(28, min(height, 90)):  # below the title bar
-        for x in range(0, min(width, 70)):
-            yield x, y
+    return itertools.product(range(min(width, 70)), range(28, min(height, 90)))  # below the title bar
 
 
 def glyph_share(width, height, pixel) -> float:
@@ -54,11 +53,8 @@ def glyph_share(width, height, pixel) -> float:
 
 def icon_kind(path: Path) -> str:
     width, height, pixel = read_bmp(path)
-    counts = dict.fromkeys(COLOURS, 0)
-    for x, y in icon_area(width, height):
-        rgb = pixel(x, y)
-        for kind, matches in COLOURS.items():
-            counts[kind] += matches(*rgb)
+    counts = {kind: sum(matches(*pixel(x, y)) for x, y in icon_area(width, height))
+              for kind, matches in COLOURS.items()}
     kind, count = max(counts.items(), key=lambda item: item[1])
     if count < MIN_PIXELS:
         return "none"

@@ -7,10 +7,11 @@
   run_e2e.py pictures --work DIR --exe DBSetup.exe --tools DIR --out DIR
   run_e2e.py conformance ARCH --work DIR --exe conformance.exe
   run_e2e.py list
+
+--work holds the Wine prefixes; --tools the helpers built with them (box readers, stand-in, ...).
 """
 import argparse
 from dataclasses import replace
-import subprocess
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -21,13 +22,11 @@ from xserver import XServerError
 from scenarios import BY_NAME, SCENARIOS, Box, setup_command
 
 
-def prefix_for(work: str, arch: str) -> winebox.Prefix:
-    return winebox.Prefix(Path(work) / f"prefix-{arch}", arch)
-
-
-def ready_prefix(work: str, arch: str) -> winebox.Prefix:
-    prefix = prefix_for(work, arch)
-    if not prefix.exists():
+def prefix_for(work: str, arch: str, create: bool = False) -> winebox.Prefix:
+    prefix = winebox.Prefix(Path(work) / f"prefix-{arch}", arch)
+    if create:
+        prefix.create()
+    elif not prefix.exists():
         raise winebox.WineError(f"{prefix.path} does not exist: run `run_e2e.py prepare --work {work}` first")
     return prefix
 
@@ -42,15 +41,14 @@ def format_box(box: Box) -> str:
 
 
 def print_run(run: winebox.Run) -> None:
-    for i, (box, raw) in enumerate(zip(seen_boxes(run), run.boxes), 1):
-        icon = f", icon {run.icons[i - 1]}" if i <= len(run.icons) else ""
-        print(f"box {i} at {raw['t']:.2f} s{icon}, pressed {raw['pressed'] or 'nothing'}:")
-        print(format_box(box))
+    for i, (box, raw) in enumerate(zip(seen_boxes(run), run.boxes)):
+        icon = f", icon {run.icons[i]}" if i < len(run.icons) else ""
+        print(f"box {i + 1} at {raw['t']:.2f} s{icon}, pressed {raw['pressed'] or 'nothing'}:\n{format_box(box)}")
     if not run.boxes:
         print("no message box")
     if run.exit_code is not None:
         print(f"program ended with exit code {run.exit_code}")
-    elif run.timed_out:
+    if run.timed_out:
         print("program did not end in time and was killed")
     if run.error:
         print(f"harness error: {run.error}")
@@ -92,29 +90,19 @@ def problems(scenario, run: winebox.Run) -> list:
     return found
 
 
-def report_wait(run: winebox.Run) -> None:
-    """From the package's end to the next box: the installer against the reference waiter."""
-    ours, theirs = run.wait_latency_ms, run.extras[0].wait_latency_ms
-    print(f"from the setup's end to the next box: installer {ours} ms, reference waiter {theirs} ms, "
-          f"difference {ours - theirs} ms (poll interval 500 ms)")
-    print(f"installer: {run.cpu_ms} ms processor time, peak working set {run.peak_ws_kb} KiB")
-
-
 def cmd_prepare(args) -> int:
     # Creating a prefix is mostly waiting: both at once take about as long as one.
-    prefixes = [prefix_for(args.work, arch) for arch in winebox.ARCHES]
+    prefixes = [winebox.Prefix(Path(args.work) / f"prefix-{arch}", arch) for arch in winebox.ARCHES]
     with ThreadPoolExecutor(len(prefixes)) as pool:
-        futures = [pool.submit(p.create) for p in prefixes]
-    for prefix, future in zip(prefixes, futures):
-        seconds = future.result()
-        state = "already there" if seconds is None else f"created in {seconds:.1f} s"
-        print(f"{prefix.arch} prefix {prefix.path}: {state}")
+        for prefix, seconds in zip(prefixes, pool.map(winebox.Prefix.create, prefixes)):
+            print(f"{prefix.arch} prefix {prefix.path}: "
+                  f"{'already there' if seconds is None else f'created in {seconds:.1f} s'}")
     return 0
 
 
 def cmd_scenario(args) -> int:
     scenario = BY_NAME[args.name]
-    prefix = ready_prefix(args.work, scenario.arch)
+    prefix = prefix_for(args.work, scenario.arch)
     print(f"scenario {scenario.name}: {scenario.arch} prefix, Wine version '{scenario.version}'")
     layout = scenario.layout
     if scenario.icons:
@@ -125,24 +113,22 @@ def cmd_scenario(args) -> int:
                               ("refwait32.exe",) if scenario.reference else ())
     print_run(run)
     found = problems(scenario, run)
-    if scenario.reference and not found:
-        report_wait(run)
     if found:
-        print("\nexpected:")
-        for box in scenario.boxes:
-            print(format_box(box))
-        if not scenario.boxes:
-            print("  no message box")
-        print("\nFAIL " + scenario.name + ": " + "; ".join(found))
+        expected = "\n".join(map(format_box, scenario.boxes)) or "  no message box"
+        print(f"\nexpected:\n{expected}\n\nFAIL {scenario.name}: {'; '.join(found)}")
         return 1
+    if scenario.reference:
+        # From the package's end to the next box: the installer against the reference waiter.
+        ours, theirs = run.wait_latency_ms, run.extras[0].wait_latency_ms
+        print(f"from the setup's end to the next box: installer {ours} ms, reference waiter {theirs} ms, "
+              f"difference {ours - theirs} ms (poll interval 500 ms)\n"
+              f"installer: {run.cpu_ms} ms processor time, peak working set {run.peak_ws_kb} KiB")
     print(f"PASS {scenario.name} in {run.seconds:.1f} s")
     return 0
 
 
 def cmd_demo(args) -> int:
-    prefix = prefix_for(args.work, "win64")
-    if prefix.create() is not None:
-        print(f"created a 64-bit Windows prefix in {prefix.path}")
+    prefix = prefix_for(args.work, "win64", create=True)
     print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
           "(a stand-in that registers the instance) and ConfigurationFile.ini; every box answered OK\n")
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
@@ -152,15 +138,13 @@ def cmd_demo(args) -> int:
     print_run(run)
     if run.restart_requested:
         print("Windows was asked to restart (Wine ends the session)")
-    print(f"pictures of the boxes: {Path(args.shots).resolve()}/box*.png")
-    print(f"({run.seconds:.1f} s)")
+    print(f"pictures of the boxes: {Path(args.shots).resolve()}/box*.png\n({run.seconds:.1f} s)")
     return 0 if run.exit_code is not None else 1
 
 
 def cmd_pictures(args) -> int:
     """The README's pictures: the restart question, and the refusal on Windows 7."""
-    prefix = prefix_for(args.work, "win64")
-    prefix.create()
+    prefix = prefix_for(args.work, "win64", create=True)
     out = Path(args.out)
     for name, version, layout in (("restart_question", "win10", winebox.Layout(package=True)),
                                   ("os_refusal", "win7", winebox.Layout())):
@@ -183,61 +167,52 @@ CONFORMANCE_FOLDER = "表ソa能 表b¥é한"
 
 def cmd_conformance(args) -> int:
     """The checks of the simulated Windows' claims, run from a Japanese folder; exits as they do."""
-    prefix = ready_prefix(args.work, args.arch)
+    prefix = prefix_for(args.work, args.arch)
     prefix.stop()
     prefix.set_windows_version("win10")
     exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
                           winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
-    out = prefix.path.parent / f"conformance-{args.arch}.txt"
+    prefix.log.write_text("")
     try:
-        with open(out, "wb") as f:
-            rc = subprocess.run(["wine", prefix.to_windows(exe)], env=prefix.env(), stdin=subprocess.DEVNULL,
-                                stdout=f, stderr=subprocess.STDOUT, timeout=winebox.WINE_CALL_TIMEOUT).returncode
-    except subprocess.TimeoutExpired:
-        raise winebox.WineError(f"conformance.exe took over {winebox.WINE_CALL_TIMEOUT} s")
+        rc = prefix.wine(prefix.to_windows(exe))
+        # What it printed, after the command line that the log starts with.
+        print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
     finally:
         prefix.stop()
-    print(out.read_bytes().decode("cp932", errors="replace"), end="")
     return rc
 
 
 def cmd_list(_args) -> int:
-    for scenario in SCENARIOS:
-        print(scenario.name)
+    print("\n".join(s.name for s in SCENARIOS))
     return 0
+
+
+# Each command's arguments, with the choices of those that have them.
+ARGUMENTS = {
+    "prepare": ("--work",),
+    "scenario": ("name", "--work", "--exe", "--tools"),
+    "demo": ("--work", "--exe", "--tools", "--shots"),
+    "pictures": ("--work", "--exe", "--tools", "--out"),
+    "conformance": ("arch", "--work", "--exe"),
+    "list": (),
+}
+CHOICES = {"name": list(BY_NAME), "arch": winebox.ARCHES}
 
 
 def main() -> int:
     sys.stdout.reconfigure(encoding="utf-8")
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
-
-    def with_program(p):
-        p.add_argument("--work", required=True, help="folder holding the Wine prefixes")
-        p.add_argument("--exe", required=True, help="DBSetup.exe to test")
-        p.add_argument("--tools", required=True, help="folder with boxreader32.exe and boxreader64.exe")
-
-    sub.add_parser("prepare").add_argument("--work", required=True)
-    scenario = sub.add_parser("scenario")
-    scenario.add_argument("name", choices=list(BY_NAME))
-    with_program(scenario)
-    demo = sub.add_parser("demo")
-    with_program(demo)
-    demo.add_argument("--shots", required=True, help="folder for a picture of every box")
-    pictures = sub.add_parser("pictures")
-    with_program(pictures)
-    pictures.add_argument("--out", required=True, help="folder for the README's pictures")
-    conformance = sub.add_parser("conformance")
-    conformance.add_argument("arch", choices=winebox.ARCHES)
-    conformance.add_argument("--work", required=True, help="folder holding the Wine prefixes")
-    conformance.add_argument("--exe", required=True, help="conformance.exe")
-    sub.add_parser("list")
-
+    for command, arguments in ARGUMENTS.items():
+        p = sub.add_parser(command)
+        p.set_defaults(run=globals()[f"cmd_{command}"])
+        for argument in arguments:
+            optional = {"required": True} if argument.startswith("--") else {}
+            p.add_argument(argument, choices=CHOICES.get(argument), **optional)
     args = parser.parse_args()
     start = time.monotonic()
     try:
-        rc = {"prepare": cmd_prepare, "scenario": cmd_scenario, "demo": cmd_demo,
-              "pictures": cmd_pictures, "conformance": cmd_conformance, "list": cmd_list}[args.command](args)
+        rc = args.run(args)
     except (winebox.WineError, XServerError) as e:
         print(f"error: {e}", file=sys.stderr)
         return 2

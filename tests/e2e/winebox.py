@@ -28,6 +28,8 @@ TEST_KEYS = (
 ARCHES = ("win64", "win32")
 # No .NET or Gecko installers when a prefix is made.
 DLL_OVERRIDES = "mscoree,mshtml="
+REPO = Path(__file__).resolve().parents[2]
+SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
 
 
 @dataclass(frozen=True)
@@ -63,28 +65,28 @@ class Run:
     error: str | None = None
     seconds: float = 0.0
     setup_log: list = field(default_factory=list)  # what the setup stand-in logged, line by line
-    wine_log: str = ""
+    restart_requested: bool = False
     extras: list = field(default_factory=list)  # the runs of the programs started after it
     icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
     planted_loaded: list = field(default_factory=list)  # planted DLLs that were loaded
 
+    def logged(self, word: str) -> str | None:
+        """The rest of the setup stand-in's first log line that starts with word."""
+        return next((line[len(word) + 1:] for line in self.setup_log if line.startswith(word + " ")), None)
+
     @property
     def setup_command(self) -> str | None:
-        return next((line[len("command "):] for line in self.setup_log if line.startswith("command ")), None)
+        return self.logged("command")
 
     @property
     def setup_end_ms(self) -> int | None:
-        return next((int(line.split()[1]) for line in self.setup_log if line.startswith("end ")), None)
+        end = self.logged("end")
+        return int(end) if end else None
 
     @property
     def wait_latency_ms(self) -> int:
         """From the setup package's end to the first box after it."""
         return self.boxes[0]["epoch_ms"] - self.setup_end_ms
-
-    @property
-    def restart_requested(self) -> bool:
-        # Wine answers ExitWindowsEx by starting wineboot to end the session.
-        return any("wineboot" in line.lower() and "--end-session" in line for line in self.wine_log.splitlines())
 
 
 class WineError(RuntimeError):
@@ -93,60 +95,49 @@ class WineError(RuntimeError):
 
 class Prefix:
     def __init__(self, path: Path, arch: str):
-        if arch not in ARCHES:
-            raise ValueError(f"unknown arch {arch}")
         self.path = Path(path).resolve()
         self.arch = arch
         self.log = self.path.parent / f"{self.path.name}.log"
+        self.drive_c = self.path / "drive_c"
         self.display = None  # X display for every wine call while a run is under way
         self.extra_env = {}  # for the program under test only
 
     def env(self) -> dict:
-        env = dict(os.environ)
-        env.update(
-            WINEPREFIX=str(self.path),
-            WINEARCH=self.arch,
-            WINEDEBUG="-all",
-            WINEDLLOVERRIDES=DLL_OVERRIDES,
-            LANG="ja_JP.UTF-8",
-            LC_ALL="ja_JP.UTF-8",
-        )
-        env.update(self.extra_env)
+        env = {**os.environ, "WINEPREFIX": str(self.path), "WINEARCH": self.arch, "WINEDEBUG": "-all",
+               "WINEDLLOVERRIDES": DLL_OVERRIDES, "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8", **self.extra_env}
         env.pop("DISPLAY", None)
         if self.display:
             env["DISPLAY"] = self.display
         return env
 
-    @property
-    def drive_c(self) -> Path:
-        return self.path / "drive_c"
-
     def exists(self) -> bool:
         return (self.path / "system.reg").is_file()
 
-    def wine(self, *args, timeout=WINE_CALL_TIMEOUT) -> int:
+    def call(self, *command, timeout=WINE_CALL_TIMEOUT) -> int:
+        """Runs wine or wineserver for the prefix, its output appended to the log."""
         with open(self.log, "ab") as log:
-            log.write(f"\n$ wine {' '.join(args)}\n".encode())
+            log.write(f"\n$ {' '.join(command)}\n".encode())
             log.flush()
             try:
-                return subprocess.run(
-                    ["wine", *args], env=self.env(), stdin=subprocess.DEVNULL,
-                    stdout=log, stderr=log, timeout=timeout,
-                ).returncode
+                return subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL,
+                                      stdout=log, stderr=log, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
-                raise WineError(f"wine {' '.join(args)} took over {timeout} s (see {self.log})")
+                raise WineError(f"{' '.join(command)} took over {timeout} s (see {self.log})")
 
-    def server(self, flag: str) -> None:
-        try:
-            subprocess.run(["wineserver", flag], env=self.env(), stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=WINE_CALL_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            raise WineError(f"wineserver {flag} took over {WINE_CALL_TIMEOUT} s for {self.path}")
+    def wine(self, *args, timeout=WINE_CALL_TIMEOUT) -> int:
+        return self.call("wine", *args, timeout=timeout)
+
+    def reg(self, *args) -> None:
+        if self.wine("reg", *args) != 0:
+            raise WineError(f"reg {' '.join(args)} failed (see {self.log})")
+
+    def set_windows_version(self, name: str) -> None:
+        self.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", name, "/f")
 
     def stop(self) -> None:
         """Ends every process of the prefix; wineserver writes the registry files as it exits."""
-        self.server("-k")
-        self.server("-w")
+        self.call("wineserver", "-k")
+        self.call("wineserver", "-w")
 
     def create(self) -> float | None:
         """Creates the prefix unless it exists; returns the seconds it took, or None if it existed."""
@@ -154,77 +145,47 @@ class Prefix:
             return None
         start = time.monotonic()
         self.path.parent.mkdir(parents=True, exist_ok=True)
-        rc = self.wine("wineboot", "-i")
+        if self.wine("wineboot", "-i") != 0:
+            raise WineError(f"could not create {self.path} (see {self.log})")
         # Xvfb runs no window manager, so Wine would wait 2 s for one whenever a
         # managed window (every message box) is hidden; unmanaged windows skip that.
-        if rc == 0:
-            rc = self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
-        self.server("-w")  # the registry files appear only when wineserver has exited
-        if rc != 0 or not self.exists():
+        self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        self.call("wineserver", "-w")  # the registry files appear only when wineserver has exited
+        if not self.exists():
             raise WineError(f"could not create {self.path} (see {self.log})")
         return time.monotonic() - start
 
-    def reg(self, *args) -> int:
-        return self.wine("reg", *args)
-
-    def views(self) -> tuple:
-        # A 32-bit Windows has one registry view.
-        return (32, 64) if self.arch == "win64" else (32,)
-
-    def set_windows_version(self, name: str) -> None:
-        if self.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", name, "/f") != 0:
-            raise WineError(f"could not set Windows version {name}")
-
-    def holds_key(self, key: str, view: int) -> bool:
-        """Reads system.reg, which is current only while no wineserver runs for the prefix."""
-        path = key.split("\\", 1)[1]  # system.reg holds HKLM's keys without the root
-        if view == 32 and self.arch == "win64":
-            path = "SOFTWARE\\Wow6432Node" + path[len("SOFTWARE"):]
-        head = "[" + path.replace("\\", "\\\\").lower()
-        with open(self.path / "system.reg", encoding="utf-8", errors="replace") as f:
-            return any(line.lower().startswith(head) and line[len(head):len(head) + 1] in ("]", "\\")
-                       for line in f)
-
     def delete_test_keys(self) -> None:
-        """Call while no wineserver runs: a reg call costs ~0.7 s, so absent keys are skipped."""
-        present = [(k, v) for k in TEST_KEYS for v in self.views() if self.holds_key(k, v)]
-        for key, view in present:
-            if self.reg("delete", key, "/f", f"/reg:{view}") != 0:
-                raise WineError(f"could not delete {key} from the {view}-bit view")
-
-    def seed(self, value: RegValue) -> None:
-        rc = self.reg("add", value.key, "/v", value.name, "/t", value.type, "/d", value.data,
-                      "/f", f"/reg:{value.view}")
-        if rc != 0:
-            raise WineError(f"could not seed {value}")
+        """Call while no wineserver runs, as system.reg is current only then. A reg
+        call costs ~0.7 s, so keys absent from the file are skipped."""
+        saved = (self.path / "system.reg").read_text(encoding="utf-8", errors="replace").lower()
+        for key in TEST_KEYS:
+            for view in (32, 64) if self.arch == "win64" else (32,):  # a 32-bit Windows has one view
+                path = key.split("\\", 1)[1].lower()  # system.reg names HKLM's keys without the root
+                if view == 32 and self.arch == "win64":
+                    path = path.replace("software", "software\\wow6432node", 1)
+                head = "\n[" + path.replace("\\", "\\\\")
+                if head + "]" in saved or head + "\\\\" in saved:
+                    self.reg("delete", key, "/f", f"/reg:{view}")
 
     def to_windows(self, path: Path) -> str:
         return "C:\\" + str(Path(path).relative_to(self.drive_c)).replace("/", "\\")
 
 
-def parse_boxes(lines) -> Run:
+def parse_boxes(path: Path) -> Run:
     run = Run()
-    for line in lines:
-        if not line.strip():
-            continue
-        item = json.loads(line)
+    for item in map(json.loads, path.read_text(encoding="utf-8").splitlines() if path.exists() else ()):
         if "caption" in item:
             run.boxes.append(item)
         elif "exit" in item:
-            run.exit_code = item["exit"]
-            run.cpu_ms = item.get("cpu_ms")
-            run.peak_ws_kb = item.get("peak_ws_kb")
-        elif item.get("timeout"):
+            run.exit_code, run.cpu_ms, run.peak_ws_kb = item["exit"], item["cpu_ms"], item["peak_ws_kb"]
+        elif "timeout" in item:
             run.timed_out = True
-        elif "error" in item:
-            run.error = f"{item['error']} ({item.get('code')})"
+        else:
+            run.error = f"{item['error']} ({item['code']})"
     if run.exit_code is None and not run.timed_out and run.error is None:
         run.error = "boxreader ended without reporting the program's end"
     return run
-
-
-REPO = Path(__file__).resolve().parents[2]
-SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
 
 
 def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
@@ -245,16 +206,6 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     return target
 
 
-def box_pictures(work_dir: Path) -> list:
-    return sorted(work_dir.glob("box*.bmp"), key=lambda p: int(p.stem[3:]))
-
-
-def save_screenshots(pictures: list, destination: Path) -> None:
-    destination.mkdir(parents=True, exist_ok=True)
-    for bitmap in pictures:
-        subprocess.run(["convert", str(bitmap), str(destination / (bitmap.stem + ".png"))],
-                       check=True, stdin=subprocess.DEVNULL, timeout=60)
-
 
 def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                 answers=(), registry=(), layout: Layout = Layout(), extra=()) -> Run:
@@ -274,50 +225,48 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     target = lay_out(prefix, exe, tools, layout)
     reader = work_dir / "boxreader.exe"
     shutil.copy2(reader_source, reader)
-    programs = [target] + [target.parent / name for name in extra]
     for name in extra:
         shutil.copy2(Path(tools) / name, target.parent / name)
 
+    env = dict(layout.env, DBSETUP_PLANT_MARKS=prefix.to_windows(work_dir))
+    if layout.trace_processes:
+        env["WINEDEBUG"] = "-all,+process"
+    if layout.native_first:
+        env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.native_first)}=n,b"
+    if layout.screenshots:
+        env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
     runs = []
-    try:
-        with Xvfb() as prefix.display:
-            try:
-                prefix.delete_test_keys()
-                prefix.set_windows_version(version)
-                for value in registry:
-                    prefix.seed(value)
-                for i, program in enumerate(programs):
-                    out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
-                    prefix.extra_env = dict(layout.env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
-                    if layout.trace_processes:
-                        prefix.extra_env["WINEDEBUG"] = "-all,+process"
-                    if layout.planted:
-                        prefix.extra_env["DBSETUP_PLANT_MARKS"] = prefix.to_windows(work_dir)
-                    if layout.native_first:
-                        prefix.extra_env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.native_first)}=n,b"
-                    command = [prefix.to_windows(reader), prefix.to_windows(out),
-                               ",".join(answers) or "-", prefix.to_windows(program)]
-                    if layout.screenshots:
-                        # Wine draws title bars itself only on its virtual desktop.
-                        prefix.extra_env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
-                        command = ["explorer", "/desktop=DBSetup,800x600"] + command
-                    prefix.wine(*command, timeout=BOXREADER_TIMEOUT)
-                    run = parse_boxes(out.read_text(encoding="utf-8").splitlines() if out.exists() else [])
-                    if setup_log.exists():
-                        run.setup_log = setup_log.read_text(encoding="utf-8").splitlines()
-                    runs.append(run)
-            finally:
-                prefix.extra_env = {}
-                prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
-    finally:
-        prefix.display = None
-    run = runs[0]
+    with Xvfb() as prefix.display:
+        try:
+            prefix.delete_test_keys()
+            prefix.set_windows_version(version)
+            for v in registry:
+                prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
+            for i, program in enumerate([target] + [target.parent / name for name in extra]):
+                out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
+                prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
+                command = [prefix.to_windows(reader), prefix.to_windows(out),
+                           ",".join(answers) or "-", prefix.to_windows(program)]
+                # Wine draws title bars itself only on its virtual desktop.
+                prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
+                            timeout=BOXREADER_TIMEOUT)
+                runs.append(parse_boxes(out))
+                if setup_log.exists():
+                    runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
+        finally:
+            prefix.extra_env = {}
+            prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
+            prefix.display = None
+    run, run.extras = runs[0], runs[1:]
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
-        pictures = box_pictures(work_dir)
-        save_screenshots(pictures, Path(layout.screenshots))
-        run.icons = [icon_kind(p) for p in pictures]
-    run.extras = runs[1:]
+        Path(layout.screenshots).mkdir(parents=True, exist_ok=True)
+        for bitmap in sorted(work_dir.glob("box*.bmp"), key=lambda p: int(p.stem[3:])):
+            subprocess.run(["convert", str(bitmap), str(Path(layout.screenshots) / f"{bitmap.stem}.png")],
+                           check=True, stdin=subprocess.DEVNULL, timeout=60)
+            run.icons.append(icon_kind(bitmap))
+    # Wine answers ExitWindowsEx by starting wineboot to end the session.
+    run.restart_requested = any("wineboot" in line.lower() and "--end-session" in line
+                                for line in prefix.log.read_text(encoding="utf-8", errors="replace").splitlines())
     run.seconds = time.monotonic() - start
-    run.wine_log = prefix.log.read_text(encoding="utf-8", errors="replace")
     return run

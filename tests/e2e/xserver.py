@@ -1,7 +1,7 @@
 """A private X server for Wine's windows."""
 import os
+import select
 import subprocess
-import time
 
 START_TIMEOUT = 20
 
@@ -21,32 +21,13 @@ class Xvfb:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         )
         os.close(write_fd)
-        try:
-            number = self._read_display(read_fd)
-        except Exception:
+        with os.fdopen(read_fd, "rb") as pipe:
+            # It writes the number and a newline at once; at its exit the pipe reads empty.
+            number = pipe.readline().strip() if select.select([pipe], [], [], START_TIMEOUT)[0] else b""
+        if not number:
             self.__exit__()
-            raise
-        finally:
-            os.close(read_fd)
-        return f":{number}"
-
-    @staticmethod
-    def _read_display(fd: int) -> str:
-        deadline = time.monotonic() + START_TIMEOUT
-        data = b""
-        os.set_blocking(fd, False)
-        while not data.endswith(b"\n"):
-            if time.monotonic() > deadline:
-                raise XServerError("Xvfb did not start")
-            try:
-                chunk = os.read(fd, 16)
-            except BlockingIOError:
-                time.sleep(0.05)
-                continue
-            if not chunk:
-                raise XServerError("Xvfb exited before reporting its display")
-            data += chunk
-        return data.decode().strip()
+            raise XServerError("Xvfb did not report its display")
+        return f":{number.decode()}"
 
     def __exit__(self, *exc) -> None:
         self.proc.terminate()
