@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Checks the built DBSetup.exe: a 32-bit GUI program that imports only
-system DLLs, only the "A" variants of the Windows calls it makes, and carries
+system DLLs, the "A" variants of the Windows calls it makes but for the "W"
+ones that keep its own path whole, stays within 32 KiB unsigned, and carries
 exactly its icon, version block and manifest. Given a signed copy too, checks
 that it passes the same and differs only by its certificate table.
 
@@ -19,7 +20,8 @@ EXE = SIGNED = None
 # DLL but the C runtime's. Each must be imported, and no other "W" entry point is.
 PRODUCT_CALLS = {
     'KERNEL32.DLL': {'GetVersionExA', 'LoadLibraryA', 'GetProcAddress', 'FreeLibrary',
-                     'GetCurrentProcess', 'CreateProcessA', 'GetExitCodeProcess', 'CloseHandle'},
+                     'GetCurrentProcess', 'CreateProcessA', 'GetExitCodeProcess', 'CloseHandle',
+                     'GetModuleFileNameW', 'WideCharToMultiByte', 'CreateProcessW'},
     'USER32.DLL': {'MessageBoxA', 'MsgWaitForMultipleObjects', 'PeekMessageA',
                    'TranslateMessage', 'DispatchMessageA', 'ExitWindowsEx'},
     'ADVAPI32.DLL': {'RegOpenKeyExA', 'RegQueryValueExA', 'RegCloseKey', 'OpenProcessToken',
@@ -58,6 +60,7 @@ class PeTest(unittest.TestCase):
         self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x10B)  # PE32
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem,
                          pefile.SUBSYSTEM_TYPE['IMAGE_SUBSYSTEM_WINDOWS_GUI'])
+        self.assertLessEqual(Path(EXE).stat().st_size, 32 * 1024)
 
     def test_imports_only_system_dlls(self):
         self.assertLessEqual(set(self.imports), set(PRODUCT_CALLS))
