@@ -119,15 +119,13 @@ def across_first_buffer(ch: str, lead: int, in_name: bool) -> Layout:
 # three are known DLLs.
 PLANTED = ("uxtheme", "dwmapi", "cryptbase", "winmm", "comctl32", "msimg32", "oleaut32", "propsys", "shcore", "userenv", "profapi", "wtsapi32", "sspicli", "bcrypt", "msctf",
            "windowscodecs")
-PLANTING = Layout(package=True, planted=PLANTED, native_first=PLANTED)
+PLANTING = Layout(package=True, planted=PLANTED)
 
 SCENARIOS = (
     # The OS gate, with nothing installed. Wine 8's "win7" reports the server
-    # product type (its "win2008r2" the workstation one), and its "winxp"
-    # reports 5.1 even in a 64-bit prefix, where a real XP x64 reports 5.2.
+    # product type (its "win2008r2" the workstation one).
     Scenario("older_windows_refused", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
              icons=("exclamation",)),
-    Scenario("oldest_windows_refused", "win64", "winxp", (os_too_old("Windows XP"),)),
     Scenario("unknown_windows_refused", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
     # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
     Scenario("windows_32bit_refused", "win32", "win10", (os_32bit("Windows 8"),)),
@@ -184,13 +182,13 @@ SCENARIOS = (
              layout=across_first_buffer("ソ", 260, in_name=True), setup_started=True),
     Scenario("name_char_at_259", "win32", "win10", (replace(os_32bit("Windows 8"), caption="表" * 60),),
              layout=across_first_buffer("表", 259, in_name=True), setup_started=False),
-    # Planted DLLs: none is loaded into the installer, while the same planting
-    # gets one loaded into a program that does not restrict its DLL search.
+    # Planted DLLs: none is loaded into the installer, while the same planting gets one
+    # loaded into the benchmark's one-box program, which does not restrict its DLL search.
     Scenario("dll_planting", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=PLANTING, setup_started=True, planted_loaded=()),
-    Scenario("dll_planting_control", "win64", "win10", (Box("unprotected", caption="unprotected"),),
-             layout=replace(PLANTING, exe_name="unprotected32.exe", package=False),
-             program="unprotected32.exe", planted_loaded=("uxtheme",)),
+    Scenario("dll_planting_control", "win64", "win10", (Box("minimal", caption="minimal"),),
+             layout=replace(PLANTING, exe_name="minimal_box.exe", package=False),
+             program="../../win32/minimal_box.exe", planted_loaded=("uxtheme",)),
     # The bundle's program signed with a throwaway certificate (left in tests/signed
     # by the dist_sign test) installs as the unsigned one does.
     Scenario("signed_install_ok", "win64", "win10", (restart_question(),), answers=("CANCEL",),

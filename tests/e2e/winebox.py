@@ -51,8 +51,7 @@ class Layout:
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
     trace_processes: bool = False  # log every process Wine starts, to see a restart request
     screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
-    planted: tuple = ()            # DLL names to plant beside it, each marking its own loading
-    native_first: tuple = ()       # of those, the ones Wine is told to prefer over its own
+    planted: tuple = ()            # DLLs to plant beside it, each marking its own loading; Wine prefers them
 
 
 @dataclass
@@ -231,8 +230,8 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     env = dict(layout.env, DBSETUP_PLANT_MARKS=prefix.to_windows(work_dir))
     if layout.trace_processes:
         env["WINEDEBUG"] = "-all,+process"
-    if layout.native_first:
-        env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.native_first)}=n,b"
+    if layout.planted:
+        env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.planted)}=n,b"
     if layout.screenshots:
         env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
     runs = []
