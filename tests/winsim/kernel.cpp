@@ -180,12 +180,9 @@ HMODULE GetModuleHandleA(LPCSTR name)
 {
     // Kernel32 is in every process; a handle from here takes no reference.
     const std::string upper = UpperName(Text(name));
-    const bool found = upper == "KERNEL32.DLL" || upper == "KERNEL32";
-    Log("GetModuleHandleA", Text(name), found ? "kernel32" : "NULL");
-    if (!found) {
-        return NULL;
-    }
-    return kKernel32;
+    const HMODULE found = upper == "KERNEL32.DLL" || upper == "KERNEL32" ? kKernel32 : NULL;
+    Log("GetModuleHandleA", Text(name), found != NULL ? "kernel32" : "NULL");
+    return found;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
@@ -219,9 +216,8 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags)
     Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
     if (!machine().kernel32HasSetDefaultDllDirectories)
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
-    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32) {  // the simulation knows this one flag only
+    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)  // the simulation knows this one flag only
         return FALSE;
-    }
     machine().dllSearch = "system32 only";
     return TRUE;
 }
@@ -256,9 +252,8 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64)
     Log("IsWow64Process", HandleName(process), "");
     if (!machine().kernel32HasIsWow64Process)
         Fault("IsWow64Process called where Kernel32 has no such entry");
-    if (process != kCurrentProcess) {
+    if (process != kCurrentProcess)
         return FALSE;
-    }
     *wow64 = machine().is64BitWindows ? TRUE : FALSE;
     return TRUE;
 }
