@@ -77,7 +77,6 @@ WCHAR* CStringW::GetBuffer(int length)
         m_pch = (WCHAR*)AfxReallocMemory(m_pch, sizeof(WCHAR) * ((size_t)capacity + 1));
         m_nCapacity = capacity;
     }
-    m_pch[m_nLength] = 0;
     m_pch[length > m_nLength ? length : m_nLength] = 0;
     return m_pch;
 }

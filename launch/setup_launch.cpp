@@ -58,22 +58,9 @@ bool IsStillRunning(HANDLE process)
     return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }
 
-}  // namespace
-
-void LaunchSqlSetup()
-{
-    const CStringW path = AfxGetModuleFileName();
-    const int lastSlash = path.ReverseFind('\\');
-    if (lastSlash < 0) {
-        // Without our folder the package's path would be taken from the root of
-        // the current drive or from the current folder, and whatever lies there
-        // would run with our rights.
-        ReportLaunchError(kSetupPackage);
-        return;
-    }
-    RunAndWait(SetupCommandLine(path.Left(lastSlash)));
-}
-
+// Through the "A" entry point when the ANSI code page shows the line exactly,
+// as always; else through the "W" one. A failure to start is reported in a
+// box, with the line as the code page shows it.
 BOOL StartSetup(const CStringW& commandLine, PROCESS_INFORMATION& info)
 {
     memset(&info, 0, sizeof(info));
@@ -98,6 +85,22 @@ BOOL StartSetup(const CStringW& commandLine, PROCESS_INFORMATION& info)
     if (!started)
         ReportLaunchError(ansi);
     return started;
+}
+
+}  // namespace
+
+void LaunchSqlSetup()
+{
+    const CStringW path = AfxGetModuleFileName();
+    const int lastSlash = path.ReverseFind('\\');
+    if (lastSlash < 0) {
+        // Without our folder the package's path would be taken from the root of
+        // the current drive or from the current folder, and whatever lies there
+        // would run with our rights.
+        ReportLaunchError(kSetupPackage);
+        return;
+    }
+    RunAndWait(SetupCommandLine(path.Left(lastSlash)));
 }
 
 void RunAndWait(const CStringW& commandLine)
