@@ -81,7 +81,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         status = ERROR_ACCESS_DENIED;
     } else {
         const RegKey& regKey = machine().keys[KeyId(object->view, object->path)];
-        auto found = regKey.values.find(UpperName(valueName != NULL ? valueName : ""));
+        auto found = regKey.values.find(UpperName(Text(valueName != NULL ? valueName : "")));
         if (found == regKey.values.end())
             status = ERROR_FILE_NOT_FOUND;
         else
@@ -133,7 +133,7 @@ BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
 {
     const std::string args = Text(systemName) + ", " + Text(name);
     if (machine().lookupPrivilegeFails || (systemName != NULL && systemName[0] != '\0') || name == NULL ||
-        UpperName(name) != "SESHUTDOWNPRIVILEGE") {
+        UpperName(Text(name)) != "SESHUTDOWNPRIVILEGE") {
         Log("LookupPrivilegeValueA", args, "FALSE");
         return FALSE;
     }

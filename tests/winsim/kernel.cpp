@@ -361,7 +361,7 @@ BOOL StartProcess(const char* function, const Char* applicationName, Char* comma
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{function, Wide(commandLine)});
+    m.processes.push_back(ProcessStarted{Wide(commandLine)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};

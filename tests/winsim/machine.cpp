@@ -9,33 +9,9 @@
 
 namespace winsim {
 
-namespace {
-
-template <class Text>
-Text Upper(Text text)
-{
-    for (auto& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
-    }
-    return text;
-}
-
-}  // namespace
-
 std::string KeyId(RegView view, const std::string& path)
 {
-    return std::string(view == RegView::NATIVE ? "N|" : "W|") + Upper(path);
-}
-
-std::string UpperName(const std::string& name)
-{
-    return Upper(name);
-}
-
-std::u16string UpperName(const std::u16string& name)
-{
-    return Upper(name);
+    return std::string(view == RegView::NATIVE ? "N|" : "W|") + UpperName(path);
 }
 
 Machine& machine()
@@ -59,7 +35,7 @@ RegKey& Machine::Key(RegView view, const std::string& path)
 void Machine::SetBytes(RegView view, const std::string& path, const std::string& name,
                        const std::string& bytes, DWORD type)
 {
-    Key(view, path).values[Upper(name)] = RegValue{type, bytes};
+    Key(view, path).values[UpperName(name)] = RegValue{type, bytes};
 }
 
 void Machine::SetString(RegView view, const std::string& path, const std::string& name,
@@ -70,7 +46,7 @@ void Machine::SetString(RegView view, const std::string& path, const std::string
 
 void Machine::AddExecutable(const std::u16string& path, const ProcessScript& script)
 {
-    executables[Upper(path)] = script;
+    executables[UpperName(path)] = script;
 }
 
 void Machine::AddExecutable(const std::string& ansiPath, const ProcessScript& script)

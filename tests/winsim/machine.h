@@ -61,7 +61,6 @@ struct ProcessScript {
 };
 
 struct ProcessStarted {
-    std::string entry;  // "CreateProcessA" or "CreateProcessW"
     std::u16string commandLine;
 };
 

@@ -8,8 +8,16 @@
 namespace winsim {
 
 std::string KeyId(RegView view, const std::string& path);
-std::string UpperName(const std::string& name);
-std::u16string UpperName(const std::u16string& name);
+// ASCII letters in upper case, as Windows compares names.
+template <class Char>
+std::basic_string<Char> UpperName(std::basic_string<Char> text)
+{
+    for (auto& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    }
+    return text;
+}
 // UTF-16 text in the ANSI code page: exact forms, '?' for the rest, or with
 // bestFit what "A" calls that hand back a path give (see text.cpp).
 std::string Narrow(const std::u16string& text, bool bestFit, bool* usedDefault = nullptr);
