@@ -1,5 +1,7 @@
 #include "installer_app.h"
 
+#include "afxmsgbox.h"
+
 #include "install_check.h"
 #include "messages.h"
 #include "product_constants.h"
@@ -12,7 +14,7 @@ CInstallerApp theApp;
 static_assert(MB_ICONEXCLAMATION == 0x30 && MB_ICONINFORMATION == 0x40 && MB_OK == 0, "box styles");
 static_assert((MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST) == 0x00040021, "restart question style");
 
-CInstallerApp::CInstallerApp() : CWinApp(NULL) {}
+CInstallerApp::CInstallerApp() {}
 
 CInstallerApp::~CInstallerApp() {}
 
@@ -34,7 +36,7 @@ BOOL CInstallerApp::InitInstance()
         CString text;
         text.Format(needsUpgrade ? kUpgradeRequiredText : kAlreadyInstalledText,
                     (const char*)GetSqlServerName(installed));
-        MessageBoxA(NULL, text, strSetupTitle, needsUpgrade ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
+        AfxShowMessageBox((const char*)text, (const char*)strSetupTitle, needsUpgrade ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
         return FALSE;
     }
 
@@ -53,6 +55,7 @@ BOOL CInstallerApp::InitInstance()
         AfxMessageBox(text, MB_OK, 0);
         return FALSE;
     }
+    // Only OK restarts: a box that cannot be shown returns 0.
     if (AfxMessageBox(kRestartQuestion, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0) == IDOK)
         RestartWindows();
     return FALSE;

@@ -112,14 +112,13 @@ void CStringW::Append(const WCHAR* text, int length)
     m_pch[total] = 0;
 }
 
-BOOL AfxConvertToAnsi(const CStringW& text, CString& ansi)
+CString AfxConvertToAnsi(const CStringW& text)
 {
-    BOOL usedDefault = FALSE;
+    CString ansi;
     const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, text.GetLength(), NULL, 0, NULL, NULL);
     const int written = size > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, text.GetLength(),
-                                                       ansi.GetBuffer(size), size, NULL, &usedDefault)
+                                                       ansi.GetBuffer(size), size, NULL, NULL)
                                  : 0;
     ansi.ReleaseBuffer(written);
-    // A conversion that fails cannot show the text: it counts as inexact.
-    return written == size && (size > 0 || text.GetLength() == 0) && !usedDefault;
+    return ansi;
 }

@@ -37,6 +37,6 @@ private:
 };
 
 // text in the ANSI code page, without best fit: a character that has no form
-// of its own there becomes the default character ('?'). TRUE when every
-// character had one, so that the "A" calls would find the same file.
-BOOL AfxConvertToAnsi(const CStringW& text, CString& ansi);
+// of its own there becomes the default character ('?'), never another one
+// (best fit would turn "¥" into a backslash). Empty if it cannot be converted.
+CString AfxConvertToAnsi(const CStringW& text);

@@ -1,6 +1,7 @@
 #include "afxwin.h"
 
 #include "afxmodule.h"
+#include "afxmsgbox.h"
 
 namespace {
 
@@ -8,8 +9,7 @@ CWinApp* g_app;
 
 }  // namespace
 
-CWinApp::CWinApp(const char* appName)
-    : m_pszAppName(NULL), m_strAppName(appName), m_bTitleFromModule(appName == NULL)
+CWinApp::CWinApp() : m_pszAppName(NULL)
 {
     g_app = this;
     m_pszAppName = m_strAppName;
@@ -33,16 +33,13 @@ BOOL CWinApp::Enable3dControls()
 
 void CWinApp::TakeTitleFromModule()
 {
-    if (!m_bTitleFromModule)
-        return;
-    // Cut as Windows holds the name, then shown without best fit: never at a
-    // character that only became a backslash in conversion.
+    // Cut as Windows holds the name: never at a character that would only
+    // become a backslash in conversion.
     const CStringW path = AfxGetModuleFileName();
-    CStringW name = path.Mid(path.ReverseFind('\\') + 1);
-    const int dot = name.ReverseFind('.');
+    m_strAppName = path.Mid(path.ReverseFind('\\') + 1);
+    const int dot = m_strAppName.ReverseFind('.');
     if (dot >= 0)
-        name = name.Left(dot);
-    AfxConvertToAnsi(name, m_strAppName);
+        m_strAppName = m_strAppName.Left(dot);
     m_pszAppName = m_strAppName;
 }
 
@@ -55,7 +52,7 @@ void AfxEnableControlContainer(void* /*lockManager*/) {}
 
 int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/)
 {
-    return MessageBoxA(NULL, text, g_app != NULL ? g_app->m_pszAppName : NULL, type);
+    return AfxShowMessageBox(text, g_app != NULL ? g_app->m_strAppName : CStringW(), type);
 }
 
 int AfxWinMain()

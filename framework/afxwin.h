@@ -3,13 +3,13 @@
 
 #include <windows.h>
 
-#include "afxstr.h"
+#include "afxstrw.h"
 
 class CWinApp {
 public:
-    // A null name makes the title the executable's file name without its
-    // extension, taken when the entry runs.
-    explicit CWinApp(const char* appName = NULL);
+    // No name is given and there is no string table: the title is the
+    // executable's file name without its extension, taken when the entry runs.
+    CWinApp();
     virtual ~CWinApp();
 
     virtual BOOL InitInstance();
@@ -17,14 +17,15 @@ public:
     // The system draws 3D controls itself; nothing is loaded for them.
     BOOL Enable3dControls();
 
-    const char* m_pszAppName;
+    // As Windows holds it: a name that the ANSI code page cannot show stays whole.
+    const WCHAR* m_pszAppName;
 
 private:
     friend int AfxWinMain();
+    friend int AfxMessageBox(const char* text, UINT type, UINT helpId);
     void TakeTitleFromModule();
 
-    CString m_strAppName;
-    bool m_bTitleFromModule;
+    CStringW m_strAppName;
 };
 
 CWinApp* AfxGetApp();
@@ -32,7 +33,8 @@ CWinApp* AfxGetApp();
 // We host no OLE controls; kept so applications start up the usual way.
 void AfxEnableControlContainer(void* lockManager = NULL);
 
-// A box owned by no window, captioned with the application title.
+// A box owned by no window, captioned with the application title; text is
+// code page 932 text, as our literals are built.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = (UINT)-1);
 
 // Calls InitInstance of the one application object once. The process then

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "afxmodule.h"
+#include "afxmsgbox.h"
 
 namespace {
 
@@ -11,7 +12,8 @@ const char kSetupPackage[] = "SQLEXPRADV_x64_JPN.exe";
 const char kSetupCommandFormat[] = "\"%s\\SQLEXPRADV_x64_JPN.exe\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
 
 const char kLaunchErrorCaption[] = "起動エラー";
-const char kLaunchErrorFormat[] = "%s 起動エラー";
+// After what could not be started, as Windows holds it.
+const char kLaunchErrorSuffix[] = " 起動エラー";
 
 // Real-time (0x100), not high (0x80), as the package has always been started:
 // Windows grants it to callers that may raise priorities, as our elevated
@@ -26,26 +28,24 @@ const DWORD kWakeMask =
 static_assert(kWakeMask == 0xBF, "wake mask");
 static_assert(MB_ICONEXCLAMATION == 0x30, "launch error box style");
 
-void ReportLaunchError(const char* what)
+void ReportLaunchError(const CStringW& what)
 {
-    CString body;
-    body.Format(kLaunchErrorFormat, what);
-    MessageBoxA(NULL, body, kLaunchErrorCaption, MB_ICONEXCLAMATION);
+    AfxShowMessageBox(CBoxText(what, kLaunchErrorSuffix), kLaunchErrorCaption, MB_ICONEXCLAMATION);
 }
 
-// The format with each %s replaced by folder.
-CStringW SetupCommandLine(const CStringW& folder)
+// ASCII text as Windows holds text, with each %s replaced by fill.
+CStringW Fill(const char* text, const CStringW& fill)
 {
-    CStringW line;
-    for (const char* p = kSetupCommandFormat; *p != '\0'; ++p) {
+    CStringW filled;
+    for (const char* p = text; *p != '\0'; ++p) {
         if (p[0] == '%' && p[1] == 's') {
-            line += folder;
+            filled += fill;
             ++p;
         } else {
-            line += (WCHAR)*p;
+            filled += (WCHAR)*p;
         }
     }
-    return line;
+    return filled;
 }
 
 // A child that exits with 259 reports the same code as a running one, and a
@@ -58,32 +58,20 @@ bool IsStillRunning(HANDLE process)
     return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }
 
-// Through the "A" entry point when the ANSI code page shows the line exactly,
-// as always; else through the "W" one. A failure to start is reported in a
-// box, with the line as the code page shows it.
+// Through the "W" entry point: the "A" one would take the line in the ANSI
+// code page, where best fit or '?' may name another file. A failure to start
+// is reported in a box.
 BOOL StartSetup(const CStringW& commandLine, PROCESS_INFORMATION& info)
 {
     memset(&info, 0, sizeof(info));
-    CString ansi;
-    BOOL started;
-    if (AfxConvertToAnsi(commandLine, ansi)) {
-        STARTUPINFOA startup;
-        memset(&startup, 0, sizeof(startup));
-        startup.cb = sizeof(startup);
-        started = CreateProcessA(NULL, ansi.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL,
-                                 &startup, &info);
-    } else {
-        // The "A" call would look for the file at another path: the one that
-        // best fit or '?' makes of ours.
-        STARTUPINFOW startup;
-        memset(&startup, 0, sizeof(startup));
-        startup.cb = sizeof(startup);
-        CStringW writable(commandLine);  // CreateProcessW may write to it
-        started = CreateProcessW(NULL, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL,
-                                 NULL, &startup, &info);
-    }
+    STARTUPINFOW startup;
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    CStringW writable(commandLine);  // CreateProcessW may write to it
+    const BOOL started = CreateProcessW(NULL, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL,
+                                        NULL, &startup, &info);
     if (!started)
-        ReportLaunchError(ansi);
+        ReportLaunchError(commandLine);
     return started;
 }
 
@@ -97,10 +85,10 @@ void LaunchSqlSetup()
         // Without our folder the package's path would be taken from the root of
         // the current drive or from the current folder, and whatever lies there
         // would run with our rights.
-        ReportLaunchError(kSetupPackage);
+        ReportLaunchError(Fill(kSetupPackage, CStringW()));
         return;
     }
-    RunAndWait(SetupCommandLine(path.Left(lastSlash)));
+    RunAndWait(Fill(kSetupCommandFormat, path.Left(lastSlash)));
 }
 
 void RunAndWait(const CStringW& commandLine)

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-enum CutModel { CUT_VISTA, CUT_XP, CUT_WINE };  // how GetModuleFileNameA cuts a path that does not fit
+enum CutModel { CUT_VISTA, CUT_XP };  // how GetModuleFileNameW cuts a path that does not fit (Wine: as XP)
+extern const bool kPlatformSimulated;
 
 struct SeedValue {
     const char* name;
@@ -17,6 +18,8 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 void PlatformDropKey(bool view64, const char* path);
 void PlatformArrangeChild(const WCHAR* modulePath);  // "modulePath exit259" runs a second, then exits with 259
 void PlatformPostToSelf(UINT message);
+// Shows a box through the "W" (wide) or "A" entry point, answers it, and reads back what it showed, in UTF-16.
+void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size);
 DWORD PlatformNowMs();
 const char* PlatformWineVersion();  // NULL when not on Wine
 

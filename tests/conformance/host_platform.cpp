@@ -1,9 +1,12 @@
-// The checks on the simulated Windows, once per way of cutting a module path; the machine is seeded directly.
+// The checks on the simulated Windows, once per way of cutting a module path and per ANSI code page; the
+// machine is seeded directly.
 #include "conformance.h"
 #include "machine.h"
 #include "state.h"
 
 using namespace winsim;
+
+const bool kPlatformSimulated = true;
 
 static RegView ViewOf(bool view64) { return view64 || !machine().is64BitWindows ? RegView::NATIVE : RegView::WOW32; }
 
@@ -20,20 +23,33 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 void PlatformDropKey(bool view64, const char* path) { machine().keys.erase(KeyId(ViewOf(view64), path)); }
 void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}}); }
 void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message, QS_POSTMESSAGE}); }
+void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
+{
+    if (wide)
+        MessageBoxW(NULL, (const WCHAR*)text, (const WCHAR*)caption, MB_OK);
+    else
+        MessageBoxA(NULL, (const char*)text, (const char*)caption, MB_OK);
+    const std::u16string shown[] = {Utf16(machine().boxes.back().text), Utf16(machine().boxes.back().caption)};
+    WCHAR* const out[] = {shownText, shownCaption};
+    for (int i = 0; i < 2; ++i)
+        out[i][shown[i].copy(out[i], size - 1)] = 0;
+}
+
 DWORD PlatformNowMs() { return machine().nowMs; }
 const char* PlatformWineVersion() { return NULL; }
 
 int main()
 {
-    const struct { PathCut cut; CutModel model; bool win64; const char* label; } runs[] = {
-        {PathCut::VISTA, CUT_VISTA, true, "host, Vista model, 64-bit Windows"},
-        {PathCut::XP, CUT_XP, false, "host, XP model, 32-bit Windows"},
-        {PathCut::WINE, CUT_WINE, true, "host, Wine model, 64-bit Windows"},
-        {PathCut::WINE, CUT_WINE, false, "host, Wine model, 32-bit Windows"}};
+    const struct { PathCut cut; CutModel model; bool win64; UINT codePage; const char* label; } runs[] = {
+        {PathCut::VISTA, CUT_VISTA, true, 932, "host, Vista model, 64-bit Windows"},
+        {PathCut::XP, CUT_XP, false, 932, "host, XP model, 32-bit Windows"},
+        {PathCut::XP, CUT_XP, true, 1252, "host, XP model, 64-bit Windows"},
+        {PathCut::XP, CUT_XP, true, CP_UTF8, "host, XP model, 64-bit Windows"}};
     for (const auto& run : runs) {
         Reset();
         machine().modulePathCut = run.cut;
         machine().is64BitWindows = run.win64;
+        machine().ansiCodePage = run.codePage;
         machine().modulePath = u"C:\\表ソa能 表b¥é한\\conformance.exe";  // the folder of the Wine runs
         RunConformance(run.model, run.label);
         const std::string seen = Format("%d handles and keys left open; misuse noticed: %s",

@@ -14,12 +14,11 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         {"plain", u"C:\\Setup\\DBSetup.exe", "", "DBSetup"},
         {"dot in the folder, no extension", u"C:\\a.b\\Setup", "", "Setup"},
         {"two dots", u"D:\\x\\My.Setup.exe", "", "My.Setup"},
-        {"second bytes of 0x5C", u"C:\\ソフト\\ソフト.exe", "", "ソフト"},
-        {"one double-byte character", u"C:\\表\\表.exe", "", "表"},
+        {"second bytes of 0x5C", u"C:\\ソフト\\ソフト.exe", "", u8"ソフト"},
         {"no folder", u"DBSetup.exe", "", "DBSetup"},
         {"over 260 units", u"C:\\" + std::u16string(300, u'd') + u"\\Long.exe", "", "Long"},
-        {"yen sign in the name, best fit '\\'", u"C:\\x\\DB¥Setup.exe", "", "DB?Setup"},
-        {"accented letter, Hangul and emoji", u"C:\\x\\Café한😀.exe", "", "Caf????"},
+        {"yen sign in the name", u"C:\\x\\DB¥Setup.exe", "", u8"DB¥Setup"},
+        {"accented letter, Hangul and emoji", u"C:\\x\\Café한😀.exe", "", u8"Café한😀"},
         {"yen sign in the folder", u"C:\\a¥b\\Setup.exe", "", "Setup"},
     }, [this](const ModulePath& path) {
         m.majorVersion = 6;
@@ -27,8 +26,31 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         EXPECT_EQ(AfxWinMain(), 0);
         ASSERT_EQ(m.boxes.size(), 1u);
         EXPECT_EQ(m.boxes[0].caption, path.title);
-        EXPECT_EQ(std::string(theApp.m_pszAppName), path.title);
+        EXPECT_EQ(winsim::Utf8(theApp.m_pszAppName), path.title);
     });
+}
+
+// Where Windows has no table for code page 932 the box goes to the "A" entry
+// point as it always did: the title in the ANSI code page without best fit.
+TEST_F(AppEntryTest, WithoutCodePage932TheTitleIsShownAsEver)
+{
+    const struct {
+        std::u16string path;
+        std::string title;
+    } cases[] = {
+        {u"C:\\x\\DB¥Setup.exe", u8"DB¥Setup"},
+        {u"C:\\x\\ソフト한é.exe", u8"????é"},
+    };
+    for (const auto& c : cases) {
+        BeginCase(winsim::Utf8(c.path));
+        UseCodePage(1252);
+        m.hasCodePage932 = false;
+        m.modulePath = c.path;
+        m.minorVersion = 1;
+        AfxWinMain();
+        ASSERT_EQ(m.ArgsOf("MessageBoxA").size(), 1u);
+        EXPECT_EQ(m.boxes[0].caption, c.title);
+    }
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
         InstallCheckResult result;
         check.CheckTargetOs(result);
         EXPECT_EQ(result.nStatus, c.status);
-        EXPECT_EQ(std::string(result.strMessage), c.message);
+        EXPECT_EQ(std::string(result.strMessage), Cp932(c.message));
     }
 }
 

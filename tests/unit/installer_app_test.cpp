@@ -19,18 +19,17 @@ __attribute__((noinline)) void DirtyTheStack()
         byte = 0xA5;
 }
 
-const char kSetupPackage[] = "C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
+const char16_t kSetupPackage[] = u"C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
 const std::string kProduct = BoxText("product");
 const std::string kSetupTitle = BoxText("setup_title", {kProduct});
-const std::string kSuccessQuestion = BoxText("restart_question");
 const std::string kInstallFailed = BoxText("install_failed", {kProduct});
+const std::string kRestartQuestion = BoxText("restart_question");
 
-// A box as the call log shows it: owned by no window.
 std::string Box(const std::string& caption, const std::string& text, UINT type)
 {
     char style[16];
     snprintf(style, sizeof(style), "0x%x", type);
-    return "NULL, " + text + ", " + caption + ", " + style;
+    return "[" + caption + "] " + text + " " + style;
 }
 
 class InstallerAppTest : public SimTest {
@@ -64,10 +63,26 @@ protected:
         m.AddExecutable(kSetupPackage, script);
     }
 
+    // The boxes as the user reads them, each owned by no window, all
+    // through the "W" entry point where Windows can convert from code page 932.
     std::vector<std::string> Run()
     {
         EXPECT_FALSE(theApp.InitInstance());
-        return m.ArgsOf("MessageBoxA");
+        std::vector<std::string> boxes;
+        for (const winsim::MessageBoxShown& box : m.boxes)
+            boxes.push_back(Box(box.caption, box.text, box.type));
+        for (const char* entry : {"MessageBoxA", "MessageBoxW"}) {
+            for (const std::string& args : m.ArgsOf(entry))
+                EXPECT_EQ(args.substr(0, 6), "NULL, ");
+        }
+        EXPECT_TRUE(m.ArgsOf(m.hasCodePage932 ? "MessageBoxA" : "MessageBoxW").empty());
+        return boxes;
+    }
+
+    // A box as this machine shows it.
+    std::string Expected(const std::string& caption, const std::string& text, UINT type) const
+    {
+        return Box(Shown(caption), Shown(text), type);
     }
 };
 
@@ -76,30 +91,33 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
     struct Case {
         const char* version;  // NULL: the legacy key only
         const char* path;
-        std::string box;
+        const char* text;
+        const char* engine;
+        UINT style;
     };
     const Case cases[] = {
-        {"14.0.1000.169", "C:\\x", Box(kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2017"}), 0x40)},
-        {"10.50.1600.1", "C:\\x", Box(kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2008 R2"}), 0x40)},
-        {"9.00.1399", "C:\\x", Box(kSetupTitle, BoxText("already_installed", {"Microsoft SQL Server 2005"}), 0x40)},
-        {"8.00.194", "C:\\MSSQL$VALTERNADB", Box(kSetupTitle, BoxText("upgrade_needed", {"MSDE 2000"}), 0x30)},
-        {NULL, NULL, Box(kSetupTitle, BoxText("upgrade_needed", {"MSDE 7"}), 0x30)},
+        {"14.0.1000.169", "C:\\x", "already_installed", "Microsoft SQL Server 2017", 0x40},
+        {"10.50.1600.1", "C:\\x", "already_installed", "Microsoft SQL Server 2008 R2", 0x40},
+        {"9.00.1399", "C:\\x", "already_installed", "Microsoft SQL Server 2005", 0x40},
+        {"8.00.194", "C:\\MSSQL$VALTERNADB", "upgrade_needed", "MSDE 2000", 0x30},
+        {NULL, NULL, "upgrade_needed", "MSDE 7", 0x30},
     };
     for (const Case& c : cases) {
         for (DWORD minor : {1u, 2u}) {  // Windows 7 never reaches its refusal
-            BeginCase(std::string(c.version != NULL ? c.version : "legacy key") + ", Windows 6." +
-                      std::to_string(minor));
-            m.minorVersion = minor;
-            if (c.version == NULL) {
-                m.Key(RegView::WOW32, kLegacyKey);
-            } else {
-                m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", c.path);
-                m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version);
-            }
-            PlaceSetup("14.0.1000.169");
-            EXPECT_EQ(Run(), std::vector<std::string>{c.box});
-            EXPECT_TRUE(m.ArgsOf("GetVersionExA").empty());
-            EXPECT_TRUE(m.processes.empty());
+            ForEachCodePage(std::string(c.version != NULL ? c.version : "legacy key") + ", Windows 6." +
+                                std::to_string(minor), [&] {
+                m.minorVersion = minor;
+                if (c.version == NULL) {
+                    m.Key(RegView::WOW32, kLegacyKey);
+                } else {
+                    m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", c.path);
+                    m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version);
+                }
+                PlaceSetup("14.0.1000.169");
+                EXPECT_EQ(Run(), std::vector<std::string>{Expected(kSetupTitle, BoxText(c.text, {c.engine}), c.style)});
+                EXPECT_TRUE(m.ArgsOf("GetVersionExA").empty());
+                EXPECT_TRUE(m.processes.empty());
+            });
         }
     }
 }
@@ -117,12 +135,13 @@ TEST_F(InstallerAppTest, UnsupportedWindowsGetsOneFrameworkBox)
         {"32-bit Windows 8", 2, false, BoxText("os_32bit", {"Windows 8", kProduct})},
     };
     for (const Case& c : cases) {
-        BeginCase(c.what);
-        m.minorVersion = c.minor;
-        m.is64BitWindows = c.is64Bit;
-        PlaceSetup("14.0.1000.169");
-        EXPECT_EQ(Run(), std::vector<std::string>{Box("DBSetup", c.text, 0x30)});
-        EXPECT_TRUE(m.processes.empty());
+        ForEachCodePage(c.what, [&] {
+            m.minorVersion = c.minor;
+            m.is64BitWindows = c.is64Bit;
+            PlaceSetup("14.0.1000.169");
+            EXPECT_EQ(Run(), std::vector<std::string>{Expected("DBSetup", c.text, 0x30)});
+            EXPECT_TRUE(m.processes.empty());
+        });
     }
 }
 
@@ -132,34 +151,37 @@ TEST_F(InstallerAppTest, InstallThenAnswerTheRestartQuestion)
         const char* what;
         const char* registers;  // "" for nothing
         DWORD exitCode;
-        int answer;
-        std::vector<std::string> boxes;
+        int answer;  // 0: the box cannot be shown
+        std::string box;  // "": none
         bool restart;
         const char* before = "";  // a version already there that cannot be told
     };
-    const std::string question = Box("DBSetup", kSuccessQuestion, 0x40021);
-    const std::string failed = Box("DBSetup", kInstallFailed, 0);
     const Case cases[] = {
-        {"success, OK", "14.0.1000.169", 0, IDOK, {question}, true},
-        {"a later generation there does not stop it", "14.0.1000.169", 0, IDOK, {question}, true, "15.0.2000.5"},
-        {"success, Cancel", "14.0.1000.169", 0, IDCANCEL, {question}, false},
-        {"non-zero exit code but 2017 registered", "14.0.1000.169", 1603, IDOK, {question}, true},
-        {"setup registers nothing", "", 0, IDOK, {failed}, false},
-        {"setup registers a later generation", "15.0.2000.5", 0, IDOK, {failed}, false},
-        {"setup registers 2016", "13.0.1601.5", 0, IDOK, {failed}, false},
+        {"success, OK", "14.0.1000.169", 0, IDOK, kRestartQuestion, true},
+        {"a later generation there does not stop it", "14.0.1000.169", 0, IDOK, kRestartQuestion, true, "15.0.2000.5"},
+        {"success, Cancel", "14.0.1000.169", 0, IDCANCEL, kRestartQuestion, false},
+        {"success, the question cannot be shown", "14.0.1000.169", 0, 0, "", false},
+        {"non-zero exit code but 2017 registered", "14.0.1000.169", 1603, IDOK, kRestartQuestion, true},
+        {"setup registers nothing", "", 0, IDOK, kInstallFailed, false},
+        {"setup registers a later generation", "15.0.2000.5", 0, IDOK, kInstallFailed, false},
+        {"setup registers 2016", "13.0.1601.5", 0, IDOK, kInstallFailed, false},
     };
     for (const Case& c : cases) {
-        BeginCase(c.what);
-        if (*c.before != '\0') {
-            m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
-            m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", c.before);
-        }
-        PlaceSetup(c.registers, c.exitCode);
-        m.boxAnswers = {c.answer};
-        EXPECT_EQ(Run(), c.boxes);
-        EXPECT_EQ(m.processes.size(), 1u);
-        EXPECT_EQ(m.restartRequested, c.restart);
-        EXPECT_GE(m.nowMs, 3000u);
+        ForEachCodePage(c.what, [&] {
+            if (*c.before != '\0') {
+                m.SetString(RegView::NATIVE, kSetupKey, "SQLPath", "C:\\x");
+                m.SetString(RegView::NATIVE, kVersionKey, "CurrentVersion", c.before);
+            }
+            PlaceSetup(c.registers, c.exitCode);
+            m.boxAnswers = {c.answer};
+            std::vector<std::string> boxes;
+            if (!c.box.empty())
+                boxes.push_back(Expected("DBSetup", c.box, c.box == kRestartQuestion ? 0x40021 : 0));
+            EXPECT_EQ(Run(), boxes);
+            EXPECT_EQ(m.processes.size(), 1u);
+            EXPECT_EQ(m.restartRequested, c.restart);
+            EXPECT_GE(m.nowMs, 3000u);
+        });
     }
 }
 
@@ -177,12 +199,13 @@ TEST_F(InstallerAppTest, NothingStartedGivesTwoBoxes)
         {"own path unreadable", u"", BoxText("launch_error", {"SQLEXPRADV_x64_JPN.exe"})},
     };
     for (const Case& c : cases) {
-        BeginCase(c.what);
-        m.modulePath = c.modulePath;
-        m.AddExecutable("\\SQLEXPRADV_x64_JPN.exe", winsim::ProcessScript());
-        EXPECT_EQ(Run(), (std::vector<std::string>{Box(BoxText("launch_error_caption"), c.launchError, 0x30),
-                                                   Box("DBSetup", kInstallFailed, 0)}));
-        EXPECT_TRUE(m.processes.empty());
+        ForEachCodePage(c.what, [&] {
+            m.modulePath = c.modulePath;
+            m.AddExecutable(u"\\SQLEXPRADV_x64_JPN.exe", winsim::ProcessScript());
+            EXPECT_EQ(Run(), (std::vector<std::string>{Expected(BoxText("launch_error_caption"), c.launchError, 0x30),
+                                                       Expected("DBSetup", kInstallFailed, 0)}));
+            EXPECT_TRUE(m.processes.empty());
+        });
     }
 }
 
@@ -213,7 +236,6 @@ TEST_F(InstallerAppTest, RestartEnablesTheShutdownPrivilegeFirst)
         EXPECT_EQ(m.ArgsOf("AdjustTokenPrivileges"),
                   std::vector<std::string>{std::string("token, 0, ") + c.adjusted + ", 16, previous, length"});
         EXPECT_EQ(m.ArgsOf("ExitWindowsEx"), std::vector<std::string>{"0x2, 0x0"});
-        EXPECT_EQ(m.ArgsOf("CloseHandle"), std::vector<std::string>{"token"});
         EXPECT_EQ(m.restartRequested, c.restart);
     }
 }

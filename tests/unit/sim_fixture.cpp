@@ -1,5 +1,7 @@
 #include "sim_fixture.h"
 
+#include "box_texts.h"
+
 void SimTest::SetUp()
 {
     winsim::Reset();
@@ -34,36 +36,54 @@ void SimTest::UseCodePage(UINT codePage)
     AfxSetMbcsCodePage(0);
 }
 
-namespace {
-
-// More paths, with a character across the end of a buffer of 260 or 520
-// units: over its last unit and past it; in the folder and in the file name.
-// "表" has a form of its own whose second byte is '\\', "¥" none but a best
-// fit that is '\\', and "😀" none, in two units.
-std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
+void SimTest::ForEachCodePage(const std::string& name, const std::function<void()>& check)
 {
     const struct {
+        UINT codePage;
+        bool hasCodePage932;
         const char* name;
-        std::u16string ch;
+    } kWindows[] = {
+        {932, true, "code page 932"},
+        {1252, true, "code page 1252"},
+        {CP_UTF8, true, "code page 65001"},
+        {1252, false, "code page 1252 without a table for 932"},
+    };
+    for (const auto& windows : kWindows) {
+        BeginCase(name + ", " + windows.name);
+        UseCodePage(windows.codePage);
+        m.hasCodePage932 = windows.hasCodePage932;
+        check();
+    }
+}
+
+std::string SimTest::Shown(const std::string& utf8) const
+{
+    // Without the table, our words go to the "A" entry point as they are, in code page 932.
+    return m.hasCodePage932 ? utf8 : winsim::Utf8(winsim::Decode(Cp932(utf8), m.ansiCodePage));
+}
+
+namespace {
+
+// More paths, with a surrogate pair across the end of a buffer of 260 or 520
+// units: its first unit the buffer's last, or the first past it; in the folder
+// and in the file name.
+std::vector<ModulePath> PathsAcrossBuffers(std::vector<ModulePath> paths)
+{
+    for (size_t lead : {259, 260, 519, 520}) {  // the pair's first unit, counted from 1
+        std::u16string run;
         std::string shown;
-    } kCharacters[] = {{"表", u"表", "表"}, {"U+00A5", u"¥", "?"}, {"U+1F600", u"😀", "??"}};
-    for (const auto& c : kCharacters) {
-        for (size_t lead : {259, 260, 519, 520}) {  // the character's first unit, counted from 1
-            std::u16string run;
-            std::string shown;
-            for (int i = 0; i < 8; ++i)
-                run += c.ch, shown += c.shown;
-            // Folder: "C:\\" and 'a's, then the run, whose fifth character starts at `lead`.
-            const size_t before = lead - 1 - 3 - 4 * c.ch.size();
-            const std::u16string folder = u"C:\\" + std::u16string(before, u'a') + run;
-            const std::string where = std::string(c.name) + " at unit " + std::to_string(lead);
-            paths.push_back({where + " in the folder", folder + u"\\DBSetup.exe",
-                             "C:\\" + std::string(before, 'a') + shown, "DBSetup"});
-            // File name: the same with the run as the name.
-            const std::u16string name = u"C:\\" + std::u16string(before - 1, u'b');
-            paths.push_back({where + " in the name", name + u"\\" + run + u".exe",
-                             "C:\\" + std::string(before - 1, 'b'), shown});
-        }
+        for (int i = 0; i < 8; ++i)
+            run += u"😀", shown += u8"😀";
+        // Folder: "C:\\" and 'a's, then the run, whose fifth pair starts at `lead`.
+        const size_t before = lead - 1 - 3 - 8;
+        const std::u16string folder = u"C:\\" + std::u16string(before, u'a') + run;
+        const std::string where = "U+1F600 at unit " + std::to_string(lead);
+        paths.push_back({where + " in the folder", folder + u"\\DBSetup.exe", "C:\\" + std::string(before, 'a') + shown,
+                         "DBSetup"});
+        // File name: the same with the run as the name.
+        const std::u16string name = u"C:\\" + std::u16string(before - 1, u'b');
+        paths.push_back({where + " in the name", name + u"\\" + run + u".exe", "C:\\" + std::string(before - 1, 'b'),
+                         shown});
     }
     return paths;
 }
@@ -73,8 +93,7 @@ const struct {
     const char* name;
 } kPathCuts[] = {
     {winsim::PathCut::VISTA, "cut as documented since Vista"},
-    {winsim::PathCut::XP, "cut as documented for XP"},
-    {winsim::PathCut::WINE, "cut as Wine does"},
+    {winsim::PathCut::XP, "cut as documented for XP and as Wine does"},
 };
 
 }  // namespace

@@ -12,8 +12,7 @@
 #include "machine.h"
 
 // A module path as Windows holds it; the folder and the title the installer
-// must take from it, as code page 932 shows them: '?' for a character that has
-// no form of its own there, which no path can hold.
+// must take from it, in UTF-8.
 struct ModulePath {
     std::string what;
     std::u16string path;
@@ -31,11 +30,18 @@ protected:
     void BeginCase(const std::string& name);
 
     // Runs check for each of the listed module paths and of more with a
-    // character across the end of a 260- or 520-unit buffer (see the .cpp),
-    // under each way Windows cuts a path that does not fit: each a case of
-    // its own, on a machine holding that path.
+    // surrogate pair across the end of a 260- or 520-unit buffer, under each
+    // way Windows cuts a path that does not fit: each a case of its own, on a
+    // machine holding that path.
     void ForEachModulePath(const std::vector<ModulePath>& listed,
                            const std::function<void(const ModulePath&)>& check);
+
+    // Runs check as a case of its own on a Windows of each ANSI code page
+    // (932, 1252, 65001), and on one without a table for code page 932.
+    void ForEachCodePage(const std::string& name, const std::function<void()>& check);
+    // UTF-8 text of a box as the user reads it on this machine, where its
+    // parts that are not our own words (our name, our folder) are ASCII.
+    std::string Shown(const std::string& utf8) const;
 
     // Changes the ANSI code page and adopts it as the runtime's, as start-up does.
     void UseCodePage(UINT codePage);

@@ -258,63 +258,6 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64)
     return TRUE;
 }
 
-namespace {
-
-bool IsLeadByte(unsigned char byte)
-{
-    CPINFO info;
-    if (!GetCPInfo(CP_ACP, &info))
-        return false;
-    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-        if (byte >= info.LeadByte[i] && byte <= info.LeadByte[i + 1])
-            return true;
-    }
-    return false;
-}
-
-// Bytes of path that fit size bytes when only whole characters are copied.
-DWORD WholeCharactersWithin(const std::string& path, DWORD size)
-{
-    DWORD length = 0;
-    while (length < path.size()) {
-        const DWORD next = IsLeadByte((unsigned char)path[length]) && length + 1 < path.size() ? 2 : 1;
-        if (length + next > size)
-            break;
-        length += next;
-    }
-    return length;
-}
-
-}  // namespace
-
-DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
-{
-    const Machine& m = machine();
-    const std::string path = Narrow(m.modulePath, true);
-    const std::string args = Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size);
-    DWORD length = (DWORD)path.size();
-    if (path.empty() || size == 0) {
-        length = 0;
-    } else if (path.size() < size) {
-        memcpy(fileName, path.c_str(), path.size() + 1);
-    } else if (m.modulePathCut == PathCut::VISTA) {
-        memcpy(fileName, path.data(), size - 1);
-        fileName[size - 1] = '\0';
-        length = size;
-    } else if (m.modulePathCut == PathCut::XP) {
-        memcpy(fileName, path.data(), size);
-        length = size;
-    } else {
-        length = WholeCharactersWithin(path, size);
-        memcpy(fileName, path.data(), length);
-        if (length < size)
-            fileName[length] = '\0';
-    }
-    Log("GetModuleFileNameA", args, Format("%u", (unsigned)length));
-    return length;
-}
-
-// A path that does not fit: Vista and later keep a terminator, XP and Wine do not.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
 {
     const std::u16string& path = machine().modulePath;
@@ -329,39 +272,30 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
     return length;
 }
 
-namespace {
-
-// A text argument as Windows takes it in, and as the log shows it.
-std::u16string Wide(const char* text) { return Unicode(text); }
-std::u16string Wide(const WCHAR* text) { return text; }
-std::string Shown(const char* text) { return Text(text); }
-std::string Shown(const WCHAR* text) { return text != NULL ? Utf8(text) : "NULL"; }
-
-// Both entry points: the "A" one takes its text in the ANSI code page.
-template <class Char>
-BOOL StartProcess(const char* function, const Char* applicationName, Char* commandLine,
-                  LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
-                  BOOL inheritHandles, DWORD creationFlags, LPVOID environment, const Char* currentDirectory,
-                  StartupInfo<Char>* startupInfo, LPPROCESS_INFORMATION processInformation)
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
 {
     Machine& m = machine();
+    const auto shown = [](LPCWSTR text) { return text != NULL ? Utf8(text) : std::string("NULL"); };
     const std::string args = Format(
-        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", Shown(applicationName).c_str(), Shown(commandLine).c_str(),
+        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", shown(applicationName).c_str(), shown(commandLine).c_str(),
         processAttributes ? "attributes" : "NULL", threadAttributes ? "attributes" : "NULL", inheritHandles,
-        (unsigned)creationFlags, environment ? "environment" : "NULL", Shown(currentDirectory).c_str(),
+        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str(),
         (unsigned)startupInfo->cb);
     if (startupInfo->cb != sizeof(*startupInfo))
-        Fault(std::string(function) + ": the start-up record's cb is not its size");
-    const std::u16string program = applicationName != NULL ? Wide(applicationName) : ProgramOf(Wide(commandLine));
+        Fault("CreateProcessW: the start-up record's cb is not its size");
+    const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
     auto found = m.executables.find(UpperName(program));
     if (found == m.executables.end()) {
-        Log(function, args, "FALSE");
+        Log("CreateProcessW", args, "FALSE");
         return FALSE;
     }
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{Wide(commandLine)});
+    m.processes.push_back(ProcessStarted{commandLine});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};
@@ -370,33 +304,11 @@ BOOL StartProcess(const char* function, const Char* applicationName, Char* comma
     processInformation->hThread = NewObject(thread);
     processInformation->dwProcessId = (DWORD)(1000 + 4 * index);
     processInformation->dwThreadId = (DWORD)(1002 + 4 * index);
-    Log(function, args,
+    Log("CreateProcessW", args,
         "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
     // A program that does nothing ends at once.
     AdvanceTo(m.nowMs);
     return TRUE;
-}
-
-}  // namespace
-
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
-                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                    LPPROCESS_INFORMATION processInformation)
-{
-    return StartProcess("CreateProcessA", applicationName, commandLine, processAttributes, threadAttributes,
-                        inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
-                        processInformation);
-}
-
-BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
-                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                    LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
-                    LPPROCESS_INFORMATION processInformation)
-{
-    return StartProcess("CreateProcessW", applicationName, commandLine, processAttributes, threadAttributes,
-                        inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
-                        processInformation);
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)

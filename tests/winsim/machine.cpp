@@ -49,11 +49,6 @@ void Machine::AddExecutable(const std::u16string& path, const ProcessScript& scr
     executables[UpperName(path)] = script;
 }
 
-void Machine::AddExecutable(const std::string& ansiPath, const ProcessScript& script)
-{
-    AddExecutable(Unicode(ansiPath), script);
-}
-
 std::vector<std::string> Machine::ArgsOf(const std::string& function) const
 {
     std::vector<std::string> args;

@@ -38,6 +38,7 @@ struct Hang {
     std::string where;
 };
 
+// A box as the user reads it: text and caption in UTF-8.
 struct MessageBoxShown {
     std::string text;
     std::string caption;  // "(null)" for a null caption
@@ -45,12 +46,11 @@ struct MessageBoxShown {
     int answer;
 };
 
-// How GetModuleFileNameA answers when the path does not fit its nSize bytes.
+// How GetModuleFileNameW answers when the path does not fit its nSize units:
+// it returns nSize, and Vista and later cut the last unit for a terminator.
 enum class PathCut {
-    VISTA,  // documented since Vista: nSize - 1 bytes and a terminator; returns nSize
-    XP,     // documented for XP: nSize bytes and no terminator; returns nSize
-    WINE,   // Wine: whole characters only, so one byte short where a double-byte
-            // character would cross the end; terminated then, and returns fewer
+    VISTA,  // documented since Vista: nSize - 1 units and a terminator
+    XP,     // documented for XP, and what Wine does: nSize units, no terminator
 };
 
 // How a started process behaves: it ends runMs after it starts.
@@ -80,7 +80,8 @@ struct Machine {
     // Windows 8 and 7 with its 2011 update have the first; XP SP1 and later the second.
     bool kernel32HasSetDefaultDllDirectories = true;
     bool kernel32HasSetDllDirectory = true;
-    UINT ansiCodePage = 932;
+    UINT ansiCodePage = 932;  // 932, 1252 or 65001 (CP_UTF8)
+    bool hasCodePage932 = true;  // a Windows without its table cannot convert from it
     // As Windows holds it, in UTF-16; empty: Windows cannot tell it
     std::u16string modulePath = u"C:\\Setup\\DBSetup.exe";
     PathCut modulePathCut = PathCut::VISTA;
@@ -90,7 +91,8 @@ struct Machine {
     bool getExitCodeFails = false;
     bool waitFails = false;  // waiting on a process handle fails
 
-    // Answers to message boxes, in order; IDOK when none is left
+    // Answers to message boxes, in order; IDOK when none is left; 0: the box
+    // cannot be shown, and MessageBox returns 0
     std::deque<int> boxAnswers;
     // Messages that arrive in our queue at a simulated time
     std::vector<PostedMessage> incoming;
@@ -122,7 +124,6 @@ struct Machine {
                   const std::string& bytes, DWORD type);
 
     void AddExecutable(const std::u16string& path, const ProcessScript& script);
-    void AddExecutable(const std::string& ansiPath, const ProcessScript& script);
 
     // Log queries
     std::vector<std::string> ArgsOf(const std::string& function) const;
@@ -130,11 +131,11 @@ struct Machine {
     int OpenHandleCount() const;
 };
 
-// Text in the ANSI code page as Windows holds it, and UTF-16 text as UTF-8.
-std::u16string Unicode(const std::string& ansi);
+// Text in a code page (932, 1252 or 65001) as Windows converts it to UTF-16;
+// and between UTF-16 and UTF-8.
+std::u16string Decode(const std::string& bytes, UINT codePage);
 std::string Utf8(const std::u16string& text);
-// The file a path names when an "A" call hands it back (best fit) and it is used again.
-std::u16string BestFit(const std::u16string& path);
+std::u16string Utf16(const std::string& utf8);
 
 Machine& machine();
 // A fresh machine: 64-bit Windows 10 in code page 932, nothing installed.

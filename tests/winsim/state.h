@@ -18,9 +18,6 @@ std::basic_string<Char> UpperName(std::basic_string<Char> text)
     }
     return text;
 }
-// UTF-16 text in the ANSI code page: exact forms, '?' for the rest, or with
-// bestFit what "A" calls that hand back a path give (see text.cpp).
-std::string Narrow(const std::u16string& text, bool bestFit, bool* usedDefault = nullptr);
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A string argument as logged: its text, or NULL.

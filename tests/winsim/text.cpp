@@ -1,4 +1,4 @@
-// Code pages: the ANSI code page's lead bytes, and text between it and UTF-16.
+// Code pages: the ANSI code page's lead bytes, and text between code pages and UTF-16.
 #include <iconv.h>
 #include <string.h>
 
@@ -9,17 +9,6 @@
 namespace winsim {
 
 namespace {
-
-// Wine's best fit in code page 932 for U+00A0 to U+00FF, one character each:
-// '=' has a form of its own, '?' none, '#' a double-byte one (not simulated).
-// Seen under Wine, where U+0100 to U+017F, Hangul and surrogates all become '?'.
-const char kLatin1BestFit[] =
-    "?!##?\\|==ca##-R#==23=#=##1o#????AAAAAAACEEEEIIIIDNOOOOO=OUUUUYTsaaaaaaaceeeeiiiidnooooo=ouuuuyty";
-
-std::string CodePageName()
-{
-    return "CP" + std::to_string(machine().ansiCodePage);
-}
 
 // bytes from one encoding to another; false where a character has no form.
 bool Convert(const std::string& to, const std::string& from, const std::string& bytes, std::string& out)
@@ -40,18 +29,30 @@ std::string Bytes(const std::u16string& text)
     return std::string((const char*)text.data(), text.size() * 2);
 }
 
+std::u16string Units(const std::string& bytes)
+{
+    return std::u16string((const char16_t*)bytes.data(), bytes.size() / 2);
+}
+
+bool Simulated(UINT codePage)
+{
+    return codePage == 932 || codePage == 1252;
+}
+
 // The form of one UTF-16 unit in the ANSI code page, if it has one of its own.
 bool ExactForm(char16_t unit, std::string& form)
 {
     static std::map<std::pair<UINT, char16_t>, std::pair<bool, std::string>> known;
-    auto found = known.find({machine().ansiCodePage, unit});
+    const UINT codePage = machine().ansiCodePage;
+    auto found = known.find({codePage, unit});
     if (found == known.end()) {
+        const std::string name = "CP" + std::to_string(codePage);
         std::string bytes, back;
-        // iconv knows best fits of its own (U+00A5 to 0x5C): only a round trip is exact.
+        // iconv knows best fits of its own (U+00A5 to 0x5C in 932): only a round trip is exact.
         const bool exact = (unit < 0xD800 || unit > 0xDFFF) &&
-                           Convert(CodePageName(), "UTF-16LE", Bytes(std::u16string(1, unit)), bytes) &&
-                           Convert("UTF-16LE", CodePageName(), bytes, back) && back == Bytes(std::u16string(1, unit));
-        found = known.emplace(std::make_pair(machine().ansiCodePage, unit), std::make_pair(exact, bytes)).first;
+                           Convert(name, "UTF-16LE", Bytes(std::u16string(1, unit)), bytes) &&
+                           Convert("UTF-16LE", name, bytes, back) && back == Bytes(std::u16string(1, unit));
+        found = known.emplace(std::make_pair(codePage, unit), std::make_pair(exact, bytes)).first;
     }
     form = found->second.second;
     return found->second.first;
@@ -59,11 +60,23 @@ bool ExactForm(char16_t unit, std::string& form)
 
 }  // namespace
 
-std::u16string Unicode(const std::string& ansi)
+std::u16string Decode(const std::string& bytes, UINT codePage)
 {
-    std::string bytes;
-    Convert("UTF-16LE", CodePageName(), ansi, bytes);
-    return std::u16string((const char16_t*)bytes.data(), bytes.size() / 2);
+    std::string units;
+    if (codePage == 932 && !Convert("UTF-16LE", "CP932", bytes, units))
+        Fault("bytes that are not code page 932 text: their conversion is not simulated");
+    for (unsigned char byte : codePage == 1252 ? bytes : std::string()) {
+        std::string unit;
+        // The five bytes that code page 1252 leaves out become the control characters of their number.
+        if (byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D)
+            unit = Bytes(std::u16string(1, (char16_t)byte));
+        else
+            Convert("UTF-16LE", "CP1252", std::string(1, (char)byte), unit);
+        units += unit;
+    }
+    if (!Simulated(codePage))
+        Fault("text in code page " + std::to_string(codePage) + " is not simulated");
+    return Units(units);
 }
 
 std::string Utf8(const std::u16string& text)
@@ -73,28 +86,11 @@ std::string Utf8(const std::u16string& text)
     return utf8;
 }
 
-std::u16string BestFit(const std::u16string& path)
+std::u16string Utf16(const std::string& utf8)
 {
-    return Unicode(Narrow(path, true));
-}
-
-std::string Narrow(const std::u16string& text, bool bestFit, bool* usedDefault)
-{
-    std::string out, form;
-    bool defaulted = false;
-    for (char16_t unit : text) {
-        const bool latin1 = bestFit && machine().ansiCodePage == 932 && unit >= 0xA0 && unit <= 0xFF;
-        const char fit = latin1 ? kLatin1BestFit[unit - 0xA0] : '?';
-        if (ExactForm(unit, form))
-            out += form;
-        else if (fit == '#')
-            Fault(Format("the best fit of U+%04X is not simulated", (unsigned)unit));
-        else
-            out += fit, defaulted |= fit == '?';
-    }
-    if (usedDefault != nullptr)
-        *usedDefault = defaulted;
-    return out;
+    std::string units;
+    Convert("UTF-16LE", "UTF-8", utf8, units);
+    return Units(units);
 }
 
 }  // namespace winsim
@@ -110,11 +106,13 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
 {
     struct CodePage {
         UINT id;
+        UINT maxCharSize;
         BYTE leadBytes[4];
     };
     static const CodePage kCodePages[] = {
-        {932, {0x81, 0x9F, 0xE0, 0xFC}},
-        {1252, {0, 0, 0, 0}},
+        {932, 2, {0x81, 0x9F, 0xE0, 0xFC}},
+        {1252, 1, {0, 0, 0, 0}},
+        {CP_UTF8, 4, {0, 0, 0, 0}},  // no lead bytes: sequences are up to 4 bytes long
     };
     if (codePage == CP_ACP)
         codePage = machine().ansiCodePage;
@@ -122,7 +120,7 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
         if (known.id != codePage)
             continue;
         memset(info, 0, sizeof(*info));
-        info->MaxCharSize = known.leadBytes[0] != 0 ? 2 : 1;
+        info->MaxCharSize = known.maxCharSize;
         info->DefaultChar[0] = '?';
         memcpy(info->LeadByte, known.leadBytes, sizeof(known.leadBytes));
         return TRUE;
@@ -130,17 +128,46 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
     return FALSE;
 }
 
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int size)
+{
+    // With length -1 the terminator is converted too.
+    const std::string bytes(text, length < 0 ? strlen(text) + 1 : (size_t)length);
+    const std::string args = Format("%u, 0x%x, %d, %d", codePage, (unsigned)flags, length, size);
+    if (codePage != 932 || flags != 0)
+        Fault("MultiByteToWideChar " + args + ": only code page 932 without flags is simulated");
+    if (!machine().hasCodePage932 || length == 0) {
+        Log("MultiByteToWideChar", args, "0");  // ERROR_INVALID_PARAMETER
+        return 0;
+    }
+    const std::u16string wide = Decode(bytes, 932);
+    int result = (int)wide.size();
+    if (size != 0 && result > size)
+        result = 0;  // ERROR_INSUFFICIENT_BUFFER
+    else if (size != 0)
+        memcpy(out, wide.data(), wide.size() * sizeof(WCHAR));
+    Log("MultiByteToWideChar", args, Format("%d %s", result, Utf8(wide).c_str()));
+    return result;
+}
+
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int size,
                         LPCSTR defaultChar, PBOOL usedDefault)
 {
-    // With length -1 the terminator is converted too.
+    Machine& m = machine();
     const std::u16string wide(text, length < 0 ? std::char_traits<char16_t>::length(text) + 1 : (size_t)length);
     const std::string args = Format("%u, 0x%x, %s, %d, %d", codePage, (unsigned)flags, Utf8(wide).c_str(), length, size);
-    if ((codePage != CP_ACP && codePage != machine().ansiCodePage) || flags != WC_NO_BEST_FIT_CHARS ||
-        defaultChar != NULL)
-        Fault("WideCharToMultiByte " + args + ": only the ANSI code page without best fit is simulated");
+    // Windows refuses the flag for code page 65001, Wine takes it; we convert only
+    // where code page 932 has no table, which a Windows with that option has.
+    if ((codePage != CP_ACP && codePage != m.ansiCodePage) || flags != WC_NO_BEST_FIT_CHARS || defaultChar != NULL ||
+        !Simulated(m.ansiCodePage))
+        Fault("WideCharToMultiByte " + args + ": only code pages 932 and 1252 without best fit are simulated");
+    // Exact forms, and the default character '?' for a unit without one: never a best fit.
+    std::string bytes, form;
     bool defaulted = false;
-    const std::string bytes = Narrow(wide, false, &defaulted);
+    for (char16_t unit : wide) {
+        const bool exact = ExactForm(unit, form);
+        bytes += exact ? form : "?";
+        defaulted |= !exact;
+    }
     if (usedDefault != NULL)
         *usedDefault = defaulted ? TRUE : FALSE;
     int result = (int)bytes.size();

@@ -65,7 +65,10 @@ void ResetQueue()
 
 }  // namespace winsim
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+namespace {
+
+// Both entry points: text and caption as the user reads them.
+int ShowBox(const char* function, HWND owner, const std::u16string* text, const std::u16string* caption, UINT type)
 {
     Machine& m = machine();
     int answer = IDOK;
@@ -73,14 +76,32 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         answer = m.boxAnswers.front();
         m.boxAnswers.pop_front();
     }
-    if (!IsButtonOf(type, answer))
+    if (answer != 0 && !IsButtonOf(type, answer))
         Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
-    m.boxes.push_back(MessageBoxShown{Text(text), caption != NULL ? caption : "(null)", type, answer});
-    Log("MessageBoxA",
-        Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Text(text).c_str(),
-               Text(caption).c_str(), type),
+    const std::string shownText = text != NULL ? Utf8(*text) : "NULL";
+    const std::string shownCaption = caption != NULL ? Utf8(*caption) : "(null)";
+    if (answer != 0)
+        m.boxes.push_back(MessageBoxShown{shownText, shownCaption, type, answer});
+    Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", shownText.c_str(), shownCaption.c_str(), type),
         Format("%d", answer));
     return answer;
+}
+
+}  // namespace
+
+// Its text is taken in the ANSI code page.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    const std::u16string wideText = text != NULL ? Decode(text, machine().ansiCodePage) : u"";
+    const std::u16string wideCaption = caption != NULL ? Decode(caption, machine().ansiCodePage) : u"";
+    return ShowBox("MessageBoxA", owner, text != NULL ? &wideText : NULL, caption != NULL ? &wideCaption : NULL, type);
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    const std::u16string wideText = text != NULL ? text : u"";
+    const std::u16string wideCaption = caption != NULL ? caption : u"";
+    return ShowBox("MessageBoxW", owner, text != NULL ? &wideText : NULL, caption != NULL ? &wideCaption : NULL, type);
 }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,

@@ -1,5 +1,5 @@
-// A simulated Windows for host tests: the types, constants and "A" functions
-// the product calls, with the layouts and semantics of 32-bit Windows. Their
+// A simulated Windows for host tests: the types, constants and functions the
+// product calls, with the layouts and semantics of 32-bit Windows. Their
 // behaviour is driven by the machine in machine.h.
 #pragma once
 
@@ -116,6 +116,7 @@ typedef intptr_t (*FARPROC)();
 #define EWX_REBOOT 0x00000002
 
 #define CP_ACP 0
+#define CP_UTF8 65001
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
@@ -154,15 +155,13 @@ typedef struct _SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-// One record for both entry points, with text of their kind. Pointer members
-// are 4 bytes on the real target; here they are 8, so it and the process
-// record are larger than Windows' own. Tests compare cb with sizeof.
-template <class Char>
-struct StartupInfo {
+// Pointer members are 4 bytes on the real target; here they are 8, so it and
+// the process record are larger than Windows' own. Tests compare cb with sizeof.
+typedef struct _STARTUPINFOW {
     DWORD cb;
-    Char* lpReserved;
-    Char* lpDesktop;
-    Char* lpTitle;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
     DWORD dwX;
     DWORD dwY;
     DWORD dwXSize;
@@ -177,9 +176,7 @@ struct StartupInfo {
     HANDLE hStdInput;
     HANDLE hStdOutput;
     HANDLE hStdError;
-};
-typedef StartupInfo<CHAR> STARTUPINFOA, *LPSTARTUPINFOA;
-typedef StartupInfo<WCHAR> STARTUPINFOW, *LPSTARTUPINFOW;
+} STARTUPINFOW, *LPSTARTUPINFOW;
 
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
@@ -227,17 +224,12 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 HANDLE GetCurrentProcess();
 BOOL IsWow64Process(HANDLE process, PBOOL wow64);
-DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 UINT GetACP();
 BOOL GetCPInfo(UINT codePage, LPCPINFO info);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int size);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int size,
                         LPCSTR defaultChar, PBOOL usedDefault);
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
-                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
-                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
-                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                    LPPROCESS_INFORMATION processInformation);
 BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
                     LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
                     BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
@@ -249,6 +241,7 @@ BOOL CloseHandle(HANDLE handle);
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
