@@ -4,7 +4,6 @@
 
 namespace {
 
-UINT g_codePage;
 bool g_leadBytes[256];
 
 // Runs before any application object (default-priority statics) is
@@ -21,7 +20,6 @@ void AfxSetMbcsCodePage(UINT codePage)
     if (codePage == 0)
         codePage = GetACP();
     memset(g_leadBytes, 0, sizeof(g_leadBytes));
-    g_codePage = codePage;
     CPINFO info;
     if (!GetCPInfo(codePage, &info))
         return;  // unknown code page: treat all text as single-byte
@@ -29,11 +27,6 @@ void AfxSetMbcsCodePage(UINT codePage)
         for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1] && b < 256; ++b)
             g_leadBytes[b] = true;
     }
-}
-
-UINT AfxGetMbcsCodePage()
-{
-    return g_codePage;
 }
 
 BOOL AfxIsMbcsLeadByte(unsigned char byte)

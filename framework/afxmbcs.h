@@ -5,7 +5,6 @@
 
 // Adopts the lead-byte ranges of codePage (0 for the system's ANSI code page).
 void AfxSetMbcsCodePage(UINT codePage);
-UINT AfxGetMbcsCodePage();
 BOOL AfxIsMbcsLeadByte(unsigned char byte);
 
 // Number of bytes of the character at text: 0 at the terminator, 2 for a

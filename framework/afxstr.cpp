@@ -165,21 +165,12 @@ CString CString::Left(int count) const
 
 CString CString::Mid(int first) const
 {
-    return Mid(first, m_nLength);
-}
-
-CString CString::Mid(int first, int count) const
-{
     if (first < 0)
         first = 0;
     if (first > m_nLength)
         first = m_nLength;
-    if (count < 0)
-        count = 0;
-    if (count > m_nLength - first)
-        count = m_nLength - first;
     CString result;
-    result.Assign((const char*)*this + first, count);
+    result.Assign((const char*)*this + first, m_nLength - first);
     return result;
 }
 
@@ -200,11 +191,6 @@ void CString::ReleaseBuffer(int newLength)
         newLength = (int)strnlen(m_pch, (size_t)m_nCapacity);
     m_nLength = newLength;
     m_pch[newLength] = '\0';
-}
-
-bool operator==(const CString& left, const char* right)
-{
-    return strcmp(left, right) == 0;
 }
 
 CStringArray::CStringArray() : m_pData(NULL), m_nSize(0), m_nCapacity(0) {}

