@@ -121,27 +121,13 @@ typedef intptr_t (*FARPROC)();
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
 typedef struct _OSVERSIONINFOA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
+    DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
-
-typedef struct _OSVERSIONINFOEXA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    CHAR szCSDVersion[128];
-    WORD wServicePackMajor;
-    WORD wServicePackMinor;
-    WORD wSuiteMask;
-    BYTE wProductType;
-    BYTE wReserved;
-} OSVERSIONINFOEXA;
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
+    WORD wServicePackMajor, wServicePackMinor, wSuiteMask;
+    BYTE wProductType, wReserved;
+};
 
 typedef struct _cpinfo {
     UINT MaxCharSize;
@@ -164,17 +150,11 @@ typedef struct _STARTUPINFOW {
 
 // Handles are 8 bytes here, 4 on the real target.
 typedef struct _PROCESS_INFORMATION {
-    HANDLE hProcess;
-    HANDLE hThread;
-    DWORD dwProcessId;
-    DWORD dwThreadId;
+    HANDLE hProcess, hThread;
+    DWORD dwProcessId, dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
-typedef struct tagPOINT {
-    LONG x;
-    LONG y;
-} POINT;
-
+typedef struct tagPOINT { LONG x, y; } POINT;
 typedef struct tagMSG {
     HWND hwnd;
     UINT message;
@@ -184,16 +164,8 @@ typedef struct tagMSG {
     POINT pt;
 } MSG, *LPMSG;
 
-typedef struct _LUID {
-    DWORD LowPart;
-    LONG HighPart;
-} LUID, *PLUID;
-
-typedef struct _LUID_AND_ATTRIBUTES {
-    LUID Luid;
-    DWORD Attributes;
-} LUID_AND_ATTRIBUTES;
-
+typedef struct _LUID { DWORD LowPart; LONG HighPart; } LUID, *PLUID;
+typedef struct _LUID_AND_ATTRIBUTES { LUID Luid; DWORD Attributes; } LUID_AND_ATTRIBUTES;
 typedef struct _TOKEN_PRIVILEGES {
     DWORD PrivilegeCount;
     LUID_AND_ATTRIBUTES Privileges[1];
