@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Checks the built DBSetup.exe: a 32-bit GUI program within 32 KiB unsigned
 that imports only system DLLs, none of the calls it looks up at run time, and
-carries exactly its icon, version block and manifest. Given a signed copy too,
-checks that it differs only by its certificate table.
+carries exactly its icon, version block and manifest (administrator rights,
+DPI awareness, no supported OS). Given a signed copy too, checks that it
+differs only by its certificate table.
 
   check_pe.py DBSetup.exe [SIGNED.exe] [unittest arguments]
 """
@@ -10,6 +11,7 @@ import struct
 import sys
 import unittest
 from pathlib import Path
+from xml.etree import ElementTree
 
 import pefile
 
@@ -20,6 +22,7 @@ SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 # Looked up at run time, so that Windows without them still starts the program.
 RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA'}
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+ASM = {'v3': 'urn:schemas-microsoft-com:asm.v3'}
 SECURITY = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']
 
 
@@ -74,11 +77,18 @@ class PeTest(unittest.TestCase):
         translations = [var.entry for info in self.pe.FileInfo[0] if info.Key == b'VarFileInfo' for var in info.Var]
         self.assertEqual(translations, [{b'Translation': '0x0411 0x04b0'}])
 
-    def test_manifest_asks_for_administrator_and_names_no_os(self):
-        text = next(data for kind, _, _, data in resources(self.pe) if kind == RT_MANIFEST).decode()
-        self.assertIn('level="requireAdministrator"', text)
-        self.assertNotIn('supportedOS', text)
-        self.assertNotIn('compatibility', text)
+    def test_manifest_asks_for_administrator_is_dpi_aware_and_names_no_os(self):
+        manifest = ElementTree.fromstring(next(data for kind, _, _, data in resources(self.pe) if kind == RT_MANIFEST))
+        levels = manifest.findall('v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel', ASM)
+        self.assertEqual([level.get('level') for level in levels], ['requireAdministrator'])
+        # Per monitor V2 where Windows has it (10 1703 on), else V1 (8.1 on); Windows 8 takes true/pm as system DPI.
+        settings = manifest.findall('v3:application/v3:windowsSettings/*', ASM)
+        self.assertEqual([(setting.tag, setting.text) for setting in settings],
+                         [('{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware', 'true/pm'),
+                          ('{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness',
+                           'PerMonitorV2, PerMonitor')])
+        # A supported OS would change the version Windows reports to the program.
+        self.assertEqual(manifest.findall('.//{*}compatibility') + manifest.findall('.//{*}supportedOS'), [])
 
 
 class SignedPeTest(unittest.TestCase):
