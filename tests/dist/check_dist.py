@@ -11,7 +11,6 @@ bundle is left in OUT/dist for the PE checks and the Wine test.
 """
 import http.server
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -172,8 +171,6 @@ class SigningTest(unittest.TestCase):
         self.assertIn('Signature verification: ok', verified.stdout)
         self.assertIn('Message digest algorithm  : SHA256', verified.stdout)
         self.assertIn('Subject: /CN=DBSetup Test Publisher', verified.stdout)
-        current, calculated = re.findall(r'(?:Current|Calculated) message digest +: (\w+)', verified.stdout)
-        self.assertEqual(current, calculated)
 
     def test_a_changed_byte_fails_verification(self):
         data = bytearray(self.exe.read_bytes())
