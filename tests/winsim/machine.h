@@ -41,7 +41,7 @@ struct Hang {
 // A box as the user reads it: text and caption in UTF-8.
 struct MessageBoxShown {
     std::string text;
-    std::string caption;  // "(null)" for a null caption
+    std::string caption;
     UINT type;
     int answer;
 };

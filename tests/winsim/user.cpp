@@ -68,7 +68,7 @@ void ResetQueue()
 namespace {
 
 // Both entry points: text and caption as the user reads them.
-int ShowBox(const char* function, HWND owner, const std::u16string* text, const std::u16string* caption, UINT type)
+int ShowBox(const char* function, HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
 {
     Machine& m = machine();
     int answer = IDOK;
@@ -78,30 +78,26 @@ int ShowBox(const char* function, HWND owner, const std::u16string* text, const 
     }
     if (answer != 0 && !IsButtonOf(type, answer))
         Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
-    const std::string shownText = text != NULL ? Utf8(*text) : "NULL";
-    const std::string shownCaption = caption != NULL ? Utf8(*caption) : "(null)";
     if (answer != 0)
-        m.boxes.push_back(MessageBoxShown{shownText, shownCaption, type, answer});
-    Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", shownText.c_str(), shownCaption.c_str(), type),
+        m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, answer});
+    Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Utf8(text).c_str(),
+                         Utf8(caption).c_str(), type),
         Format("%d", answer));
     return answer;
 }
 
 }  // namespace
 
-// Its text is taken in the ANSI code page.
+// Its text is taken in the ANSI code page; a null text or caption shows as "NULL".
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    const std::u16string wideText = text != NULL ? Decode(text, machine().ansiCodePage) : u"";
-    const std::u16string wideCaption = caption != NULL ? Decode(caption, machine().ansiCodePage) : u"";
-    return ShowBox("MessageBoxA", owner, text != NULL ? &wideText : NULL, caption != NULL ? &wideCaption : NULL, type);
+    const UINT codePage = machine().ansiCodePage;
+    return ShowBox("MessageBoxA", owner, Decode(Text(text), codePage), Decode(Text(caption), codePage), type);
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    const std::u16string wideText = text != NULL ? text : u"";
-    const std::u16string wideCaption = caption != NULL ? caption : u"";
-    return ShowBox("MessageBoxW", owner, text != NULL ? &wideText : NULL, caption != NULL ? &wideCaption : NULL, type);
+    return ShowBox("MessageBoxW", owner, text != NULL ? text : u"NULL", caption != NULL ? caption : u"NULL", type);
 }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
