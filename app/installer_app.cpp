@@ -1,7 +1,6 @@
 #include "installer_app.h"
 
 #include "afxmsgbox.h"
-
 #include "install_check.h"
 #include "messages.h"
 #include "product_constants.h"
@@ -36,7 +35,8 @@ BOOL CInstallerApp::InitInstance()
         CString text;
         text.Format(needsUpgrade ? kUpgradeRequiredText : kAlreadyInstalledText,
                     (const char*)GetSqlServerName(installed));
-        AfxShowMessageBox((const char*)text, (const char*)strSetupTitle, needsUpgrade ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
+        AfxShowMessageBox((const char*)text, (const char*)strSetupTitle,
+                          needsUpgrade ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
         return FALSE;
     }
 

@@ -9,10 +9,9 @@ CWinApp* g_app;
 
 }  // namespace
 
-CWinApp::CWinApp() : m_pszAppName(NULL)
+CWinApp::CWinApp()
 {
     g_app = this;
-    m_pszAppName = m_strAppName;
 }
 
 CWinApp::~CWinApp()
@@ -40,7 +39,6 @@ void CWinApp::TakeTitleFromModule()
     const int dot = m_strAppName.ReverseFind('.');
     if (dot >= 0)
         m_strAppName = m_strAppName.Left(dot);
-    m_pszAppName = m_strAppName;
 }
 
 CWinApp* AfxGetApp()

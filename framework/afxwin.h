@@ -17,14 +17,12 @@ public:
     // The system draws 3D controls itself; nothing is loaded for them.
     BOOL Enable3dControls();
 
-    // As Windows holds it: a name that the ANSI code page cannot show stays whole.
-    const WCHAR* m_pszAppName;
-
 private:
     friend int AfxWinMain();
     friend int AfxMessageBox(const char* text, UINT type, UINT helpId);
     void TakeTitleFromModule();
 
+    // As Windows holds it: a name that the ANSI code page cannot show stays whole.
     CStringW m_strAppName;
 };
 
