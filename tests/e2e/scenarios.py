@@ -33,7 +33,7 @@ class Box:
 @dataclass(frozen=True)
 class Scenario:
     name: str
-    arch: str          # "win64" or "win32" prefix
+    prefix: str        # the Wine prefix: winebox.PREFIXES
     version: str       # Wine's name for the reported Windows version
     boxes: tuple       # every box, in order; empty: the program shows none
     answers: tuple = ()   # buttons to press, in order; afterwards OK, else Cancel

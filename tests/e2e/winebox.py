@@ -25,7 +25,16 @@ TEST_KEYS = (
     r"HKLM\SOFTWARE\Microsoft\MSSQLServer",
 )
 
-ARCHES = ("win64", "win32")
+# Each prefix: Wine's architecture, and the Unix locale, whose language sets
+# the ANSI code page. Wine rewrites its locale keys when a prefix's language
+# changes, so each language has its own prefix.
+PREFIXES = {
+    "win64": ("win64", "ja_JP.UTF-8"),    # 932
+    "win32": ("win32", "ja_JP.UTF-8"),    # 932, without WOW64
+    "cp1252": ("win64", "C.UTF-8"),       # en-US
+    "cp65001": ("win64", "hi_IN.UTF-8"),  # a language without an ANSI code page of its own
+    "cp936": ("win64", "zh_CN.UTF-8"),
+}
 # No .NET or Gecko installers when a prefix is made.
 DLL_OVERRIDES = "mscoree,mshtml="
 REPO = Path(__file__).resolve().parents[2]
@@ -93,17 +102,20 @@ class WineError(RuntimeError):
 
 
 class Prefix:
-    def __init__(self, path: Path, arch: str):
-        self.path = Path(path).resolve()
-        self.arch = arch
+    def __init__(self, work: Path, name: str):
+        self.path = (Path(work) / f"prefix-{name}").resolve()
+        self.name = name
+        self.arch, self.locale = PREFIXES[name]
         self.log = self.path.parent / f"{self.path.name}.log"
+        self.locales = self.path.parent / f"{self.path.name}.locale"  # LOCPATH
         self.drive_c = self.path / "drive_c"
         self.display = None  # X display for every wine call while a run is under way
         self.extra_env = {}  # for the program under test only
 
     def env(self) -> dict:
         env = {**os.environ, "WINEPREFIX": str(self.path), "WINEARCH": self.arch, "WINEDEBUG": "-all",
-               "WINEDLLOVERRIDES": DLL_OVERRIDES, "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8", **self.extra_env}
+               "WINEDLLOVERRIDES": DLL_OVERRIDES, "LANG": self.locale, "LC_ALL": self.locale,
+               "LOCPATH": str(self.locales), **self.extra_env}
         env.pop("DISPLAY", None)
         if self.display:
             env["DISPLAY"] = self.display
@@ -139,16 +151,25 @@ class Prefix:
         self.call("wineserver", "-w")
 
     def create(self) -> float | None:
-        """Creates the prefix unless it exists; returns the seconds it took, or None if it existed."""
+        """Compiles the prefix's Unix locale, and creates the prefix unless it exists;
+        returns the seconds that took, or None if it existed."""
+        # Compiled here rather than generated for the whole system: Wine reaches
+        # folders named in Japanese only with a UTF-8 Unix side.
+        self.locales.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["localedef", "-i", self.locale.split(".")[0], "-f", "UTF-8", str(self.locales / self.locale)],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=60)
         if self.exists():
             return None
         start = time.monotonic()
-        self.path.parent.mkdir(parents=True, exist_ok=True)
         if self.wine("wineboot", "-i") != 0:
             raise WineError(f"could not create {self.path} (see {self.log})")
         # Xvfb runs no window manager, so Wine would wait 2 s for one whenever a
         # managed window (every message box) is hidden; unmanaged windows skip that.
         self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # Outside Japan Wine draws a box's text in Tahoma, linked for the glyphs it lacks
+        # to Windows's fonts, absent here: Japanese would show as empty squares.
+        self.reg("add", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink", "/v", "Tahoma",
+                 "/t", "REG_MULTI_SZ", "/d", "NotoSansCJK-Regular.ttc,Noto Sans CJK JP", "/f")
         self.call("wineserver", "-w")  # the registry files appear only when wineserver has exited
         if not self.exists():
             raise WineError(f"could not create {self.path} (see {self.log})")
