@@ -176,4 +176,23 @@ SCENARIOS = (
              layout=Layout(exe_name="DB¥Setup.exe", package=True), setup_started=True),
 )
 
+
+def in_code_page(prefix: str) -> tuple:
+    """Where the ANSI code page is not 932, the same boxes word for word, our Japanese
+    folder's name included; there the installer still starts the package beside it."""
+    folder = "日本語 フォルダ"
+    return (
+        Scenario(f"japanese_folder_installs_{prefix}", prefix, "win10", (restart_question(),), answers=("CANCEL",),
+                 layout=Layout(folder=folder, package=True), setup_started=True, restart=False),
+        Scenario(f"older_windows_refused_{prefix}", prefix, "win7", (os_too_old("Windows 7"),), layout=PACKAGE,
+                 setup_started=False),
+        Scenario(f"no_setup_package_{prefix}", prefix, "win10", (launch_error(folder), INSTALL_FAILED),
+                 layout=Layout(folder=folder), setup_started=False),
+        Scenario(f"instance_found_{prefix}", prefix, "win10", (already_installed("Microsoft SQL Server 2017"),),
+                 registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+    )
+
+
+SCENARIOS += sum(map(in_code_page, ("cp1252", "cp65001", "cp936")), ())
+
 BY_NAME = {s.name: s for s in SCENARIOS}
