@@ -18,7 +18,7 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import winebox
-from xserver import XServerError
+from xserver import Xvfb, XServerError
 from scenarios import BY_NAME, SCENARIOS, Box, setup_command
 
 
@@ -159,9 +159,7 @@ def cmd_pictures(args) -> int:
     return 0
 
 
-# Double-byte characters whose second byte is '\\', with ASCII: GetModuleFileNameA's cuts fall
-# between single-byte characters, between double-byte ones and inside them; "¥" and "é", which
-# its best fit changes, and "한", which code page 932 lacks.
+# Where conformance.exe checks that it lies: Japanese, "¥", "é", and "한", which code page 932 lacks.
 CONFORMANCE_FOLDER = "表ソa能 表b¥é한"
 
 
@@ -169,16 +167,19 @@ def cmd_conformance(args) -> int:
     """The checks of the simulated Windows' claims, run from a Japanese folder; exits as they do."""
     prefix = prefix_for(args.work, args.prefix)
     prefix.stop()
-    prefix.set_windows_version("win10")
     exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
                           winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
-    prefix.log.write_text("")
-    try:
-        rc = prefix.wine(prefix.to_windows(exe))
-        # What it printed, after the command line that the log starts with.
-        print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
-    finally:
-        prefix.stop()
+    # It shows message boxes and reads them back: every Wine process it meets must have the display.
+    with Xvfb() as prefix.display:
+        try:
+            prefix.set_windows_version("win10")
+            prefix.log.write_text("")
+            rc = prefix.wine(prefix.to_windows(exe))
+            # What it printed, after the command line that the log starts with.
+            print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
+        finally:
+            prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
+            prefix.display = None
     return rc
 
 
