@@ -143,14 +143,14 @@ def cmd_demo(args) -> int:
 
 
 def cmd_pictures(args) -> int:
-    """The README's pictures: the restart question, and the refusal on Windows 7."""
-    prefix = prefix_for(args.work, "win64", create=True)
+    """The README's pictures: the restart question, also where the ANSI code page is UTF-8, and the refusal on Windows 7."""
     out = Path(args.out)
-    for name, version, layout in (("restart_question", "win10", winebox.Layout(package=True)),
-                                  ("os_refusal", "win7", winebox.Layout())):
+    for name, prefix, version, layout in (("restart_question", "win64", "win10", winebox.Layout(package=True)),
+                                          ("restart_question_utf8", "cp65001", "win10", winebox.Layout(package=True)),
+                                          ("os_refusal", "win64", "win7", winebox.Layout())):
         shots = out / f"{name}.tmp"
-        run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), version, ("CANCEL",), (),
-                                  replace(layout, screenshots=shots))
+        run = winebox.run_program(prefix_for(args.work, prefix, create=True), Path(args.exe), Path(args.tools),
+                                  version, ("CANCEL",), (), replace(layout, screenshots=shots))
         if len(run.boxes) != 1:
             raise winebox.WineError(f"{name}: expected one box, saw {len(run.boxes)}")
         (shots / "box1.png").replace(out / f"{name}.png")
