@@ -18,7 +18,7 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import winebox
-from xserver import Xvfb, XServerError
+from xserver import XServerError
 from scenarios import BY_NAME, SCENARIOS, Box, setup_command
 
 
@@ -143,7 +143,7 @@ def cmd_demo(args) -> int:
 
 
 def cmd_pictures(args) -> int:
-    """The README's pictures: the restart question, also where the ANSI code page is UTF-8, and the refusal on Windows 7."""
+    """The README's pictures: the restart question (also in code page 65001) and the refusal on Windows 7."""
     out = Path(args.out)
     for name, prefix, version, layout in (("restart_question", "win64", "win10", winebox.Layout(package=True)),
                                           ("restart_question_utf8", "cp65001", "win10", winebox.Layout(package=True)),
@@ -169,17 +169,12 @@ def cmd_conformance(args) -> int:
     prefix.stop()
     exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
                           winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
-    # It shows message boxes and reads them back: every Wine process it meets must have the display.
-    with Xvfb() as prefix.display:
-        try:
-            prefix.set_windows_version("win10")
-            prefix.log.write_text("")
-            rc = prefix.wine(prefix.to_windows(exe))
-            # What it printed, after the command line that the log starts with.
-            print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
-        finally:
-            prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
-            prefix.display = None
+    with prefix.on_screen():  # it shows message boxes, which need an X display in every Wine process it meets
+        prefix.set_windows_version("win10")
+        prefix.log.write_text("")
+        rc = prefix.wine(prefix.to_windows(exe))
+        # What it printed, after the command line that the log starts with.
+        print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
     return rc
 
 

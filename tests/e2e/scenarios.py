@@ -178,8 +178,7 @@ SCENARIOS = (
 
 
 def in_code_page(prefix: str) -> tuple:
-    """Where the ANSI code page is not 932, the same boxes word for word, our Japanese
-    folder's name included; there the installer still starts the package beside it."""
+    """Where the ANSI code page is not 932: the same boxes word for word, and a Japanese folder installs."""
     folder = "日本語 フォルダ"
     return (
         Scenario(f"japanese_folder_installs_{prefix}", prefix, "win10", (restart_question(),), answers=("CANCEL",),

@@ -8,6 +8,7 @@ import os
 import shutil
 import subprocess
 import time
+from contextlib import contextmanager
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -150,9 +151,19 @@ class Prefix:
         self.call("wineserver", "-k")
         self.call("wineserver", "-w")
 
+    @contextmanager
+    def on_screen(self):
+        """Gives every wine call within a private X server, and ends the prefix's processes there."""
+        with Xvfb() as self.display:
+            try:
+                yield
+            finally:
+                self.extra_env = {}
+                self.stop()  # while the X server still runs, so Wine's processes end cleanly
+                self.display = None
+
     def create(self) -> float | None:
-        """Compiles the prefix's Unix locale, and creates the prefix unless it exists;
-        returns the seconds that took, or None if it existed."""
+        """Compiles its Unix locale; creates the prefix unless it exists: the seconds that took, else None."""
         # Compiled here rather than generated for the whole system: Wine reaches
         # folders named in Japanese only with a UTF-8 Unix side.
         self.locales.mkdir(parents=True, exist_ok=True)
@@ -256,27 +267,22 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     if layout.screenshots:
         env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
     runs = []
-    with Xvfb() as prefix.display:
-        try:
-            prefix.delete_test_keys()
-            prefix.set_windows_version(version)
-            for v in registry:
-                prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
-            for i, program in enumerate([target] + [target.parent / name for name in extra]):
-                out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
-                prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
-                command = [prefix.to_windows(reader), prefix.to_windows(out),
-                           ",".join(answers) or "-", prefix.to_windows(program)]
-                # Wine draws title bars itself only on its virtual desktop.
-                prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
-                            timeout=BOXREADER_TIMEOUT)
-                runs.append(parse_boxes(out))
-                if setup_log.exists():
-                    runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
-        finally:
-            prefix.extra_env = {}
-            prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
-            prefix.display = None
+    with prefix.on_screen():
+        prefix.delete_test_keys()
+        prefix.set_windows_version(version)
+        for v in registry:
+            prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
+        for i, program in enumerate([target] + [target.parent / name for name in extra]):
+            out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
+            prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
+            command = [prefix.to_windows(reader), prefix.to_windows(out),
+                       ",".join(answers) or "-", prefix.to_windows(program)]
+            # Wine draws title bars itself only on its virtual desktop.
+            prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
+                        timeout=BOXREADER_TIMEOUT)
+            runs.append(parse_boxes(out))
+            if setup_log.exists():
+                runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
     run, run.extras = runs[0], runs[1:]
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
