@@ -5,7 +5,7 @@
   run_e2e.py scenario NAME --work DIR --exe DBSetup.exe --tools DIR
   run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR --shots DIR
   run_e2e.py pictures --work DIR --exe DBSetup.exe --tools DIR --out DIR
-  run_e2e.py conformance ARCH --work DIR --exe conformance.exe
+  run_e2e.py conformance PREFIX --work DIR --exe conformance.exe
   run_e2e.py list
 
 --work holds the Wine prefixes; --tools the helpers built with them (box readers, stand-in, ...).
@@ -22,8 +22,8 @@ from xserver import XServerError
 from scenarios import BY_NAME, SCENARIOS, Box, setup_command
 
 
-def prefix_for(work: str, arch: str, create: bool = False) -> winebox.Prefix:
-    prefix = winebox.Prefix(Path(work) / f"prefix-{arch}", arch)
+def prefix_for(work: str, name: str, create: bool = False) -> winebox.Prefix:
+    prefix = winebox.Prefix(Path(work), name)
     if create:
         prefix.create()
     elif not prefix.exists():
@@ -91,19 +91,19 @@ def problems(scenario, run: winebox.Run) -> list:
 
 
 def cmd_prepare(args) -> int:
-    # Creating a prefix is mostly waiting: both at once take about as long as one.
-    prefixes = [winebox.Prefix(Path(args.work) / f"prefix-{arch}", arch) for arch in winebox.ARCHES]
+    # Creating a prefix is mostly waiting: all at once take little longer than one.
+    prefixes = [winebox.Prefix(Path(args.work), name) for name in winebox.PREFIXES]
     with ThreadPoolExecutor(len(prefixes)) as pool:
         for prefix, seconds in zip(prefixes, pool.map(winebox.Prefix.create, prefixes)):
-            print(f"{prefix.arch} prefix {prefix.path}: "
+            print(f"{prefix.name} prefix {prefix.path}: "
                   f"{'already there' if seconds is None else f'created in {seconds:.1f} s'}")
     return 0
 
 
 def cmd_scenario(args) -> int:
     scenario = BY_NAME[args.name]
-    prefix = prefix_for(args.work, scenario.arch)
-    print(f"scenario {scenario.name}: {scenario.arch} prefix, Wine version '{scenario.version}'")
+    prefix = prefix_for(args.work, scenario.prefix)
+    print(f"scenario {scenario.name}: {scenario.prefix} prefix, Wine version '{scenario.version}'")
     layout = scenario.layout
     if scenario.icons:
         layout = replace(layout, screenshots=Path(args.work) / "pictures" / scenario.name)
@@ -143,14 +143,14 @@ def cmd_demo(args) -> int:
 
 
 def cmd_pictures(args) -> int:
-    """The README's pictures: the restart question, and the refusal on Windows 7."""
-    prefix = prefix_for(args.work, "win64", create=True)
+    """The README's pictures: the restart question (also in code page 65001) and the refusal on Windows 7."""
     out = Path(args.out)
-    for name, version, layout in (("restart_question", "win10", winebox.Layout(package=True)),
-                                  ("os_refusal", "win7", winebox.Layout())):
+    for name, prefix, version, layout in (("restart_question", "win64", "win10", winebox.Layout(package=True)),
+                                          ("restart_question_utf8", "cp65001", "win10", winebox.Layout(package=True)),
+                                          ("os_refusal", "win64", "win7", winebox.Layout())):
         shots = out / f"{name}.tmp"
-        run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), version, ("CANCEL",), (),
-                                  replace(layout, screenshots=shots))
+        run = winebox.run_program(prefix_for(args.work, prefix, create=True), Path(args.exe), Path(args.tools),
+                                  version, ("CANCEL",), (), replace(layout, screenshots=shots))
         if len(run.boxes) != 1:
             raise winebox.WineError(f"{name}: expected one box, saw {len(run.boxes)}")
         (shots / "box1.png").replace(out / f"{name}.png")
@@ -159,26 +159,22 @@ def cmd_pictures(args) -> int:
     return 0
 
 
-# Double-byte characters whose second byte is '\\', with ASCII: GetModuleFileNameA's cuts fall
-# between single-byte characters, between double-byte ones and inside them; "¥" and "é", which
-# its best fit changes, and "한", which code page 932 lacks.
+# Where conformance.exe checks that it lies: Japanese, "¥", "é", and "한", which code page 932 lacks.
 CONFORMANCE_FOLDER = "表ソa能 表b¥é한"
 
 
 def cmd_conformance(args) -> int:
     """The checks of the simulated Windows' claims, run from a Japanese folder; exits as they do."""
-    prefix = prefix_for(args.work, args.arch)
+    prefix = prefix_for(args.work, args.prefix)
     prefix.stop()
-    prefix.set_windows_version("win10")
     exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
                           winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
-    prefix.log.write_text("")
-    try:
+    with prefix.on_screen():  # it shows message boxes, which need an X display in every Wine process it meets
+        prefix.set_windows_version("win10")
+        prefix.log.write_text("")
         rc = prefix.wine(prefix.to_windows(exe))
         # What it printed, after the command line that the log starts with.
         print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
-    finally:
-        prefix.stop()
     return rc
 
 
@@ -193,10 +189,10 @@ ARGUMENTS = {
     "scenario": ("name", "--work", "--exe", "--tools"),
     "demo": ("--work", "--exe", "--tools", "--shots"),
     "pictures": ("--work", "--exe", "--tools", "--out"),
-    "conformance": ("arch", "--work", "--exe"),
+    "conformance": ("prefix", "--work", "--exe"),
     "list": (),
 }
-CHOICES = {"name": list(BY_NAME), "arch": winebox.ARCHES}
+CHOICES = {"name": list(BY_NAME), "prefix": list(winebox.PREFIXES)}
 
 
 def main() -> int:

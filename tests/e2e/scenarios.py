@@ -33,7 +33,7 @@ class Box:
 @dataclass(frozen=True)
 class Scenario:
     name: str
-    arch: str          # "win64" or "win32" prefix
+    prefix: str        # the Wine prefix: winebox.PREFIXES
     version: str       # Wine's name for the reported Windows version
     boxes: tuple       # every box, in order; empty: the program shows none
     answers: tuple = ()   # buttons to press, in order; afterwards OK, else Cancel
@@ -68,8 +68,7 @@ def restart_question(caption: str = CAPTION) -> Box:
 
 
 def setup_command(folder: str) -> str:
-    """The command line the installer in C:\\folder must start the setup package with
-    (or show, with '?' for what code page 932 lacks)."""
+    """The command line the installer in C:\\folder must start the setup package with, and show if it cannot."""
     return TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
 
 
@@ -90,23 +89,6 @@ def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
 
 
 PACKAGE = Layout(package=True)
-# A folder of 230 bytes: over the 225 that a 520-byte command line holds, yet
-# the package's path beside it stays within MAX_PATH (260 characters).
-LONG_FOLDER = "Long\\" + "f" * 110 + "\\" + "g" * 111
-# 161 characters, but 320 bytes in code page 932: over what a 260-byte
-# buffer holds of the installer's own path.
-JAPANESE_FOLDER = "データ" * 25 + "\\" + "フォルダ名" * 17
-
-
-def across_first_buffer(ch: str, lead: int, in_name: bool) -> Layout:
-    """The installer where the double-byte character ch has its first byte at byte
-    `lead` (counted from 1) of its path in code page 932: at 260 it crosses the end
-    of a 260-byte buffer, at 259 it is what a cut keeping the terminator splits."""
-    # The 41st character of the run at `lead`; the package's path beside it stays
-    # within MAX_PATH characters.
-    if in_name:  # C:\yyy...\<run>.exe
-        return Layout(folder="y" * (lead - 85), exe_name=ch * 60 + ".exe", package=True)
-    return Layout(folder="x" * (lead - 85) + "\\" + ch * 45, package=True)  # C:\xxx...\<run>\DBSetup.exe
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
 # it runs, planted beside it, with Wine told to prefer the planted copies.
@@ -167,21 +149,6 @@ SCENARIOS = (
              reference=True),
     Scenario("folder_spaces_japanese", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(folder="My Setup\\日本語 フォルダ", package=True), setup_started=True),
-    Scenario("folder_over_225_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder=LONG_FOLDER, package=True), setup_started=True),
-    Scenario("folder_japanese_over_260_bytes", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder=JAPANESE_FOLDER, package=True), setup_started=True),
-    # Wine stops a byte short of a buffer's end rather than split a character
-    # across it, and says nothing: the path is read again until proven whole.
-    # 0x5C second bytes ("表", "ソ") test the cut at the last backslash too.
-    Scenario("folder_char_across_260", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=across_first_buffer("表", 260, in_name=False), setup_started=True),
-    Scenario("folder_char_at_259", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=across_first_buffer("ソ", 259, in_name=False), setup_started=True),
-    Scenario("name_char_across_260", "win64", "win10", (restart_question("ソ" * 60),), answers=("CANCEL",),
-             layout=across_first_buffer("ソ", 260, in_name=True), setup_started=True),
-    Scenario("name_char_at_259", "win32", "win10", (replace(os_32bit("Windows 8"), caption="表" * 60),),
-             layout=across_first_buffer("表", 259, in_name=True), setup_started=False),
     # Planted DLLs: none is loaded into the installer, while the same planting gets one
     # loaded into the benchmark's one-box program, which does not restrict its DLL search.
     Scenario("dll_planting", "win64", "win10", (restart_question(),), answers=("CANCEL",),
@@ -203,10 +170,28 @@ SCENARIOS = (
              layout=Layout(folder="Café\\Setup", package=True, decoys=("Cafe\\Setup",)), setup_started=True),
     Scenario("hangul_emoji_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(folder="한글\\😀", package=True), setup_started=True),
-    Scenario("yen_folder_without_package", "win64", "win10", (launch_error("価格?100\\a?b"), INSTALL_FAILED),
+    Scenario("yen_folder_without_package", "win64", "win10", (launch_error("価格¥100\\a¥b"), INSTALL_FAILED),
              layout=Layout(folder="価格¥100\\a¥b", decoys=("価格\\100\\a\\b",)), setup_started=False),
-    Scenario("yen_in_the_name", "win64", "win10", (restart_question("DB?Setup"),), answers=("CANCEL",),
+    Scenario("yen_in_the_name", "win64", "win10", (restart_question("DB¥Setup"),), answers=("CANCEL",),
              layout=Layout(exe_name="DB¥Setup.exe", package=True), setup_started=True),
 )
+
+
+def in_code_page(prefix: str) -> tuple:
+    """Where the ANSI code page is not 932: the same boxes word for word, and a Japanese folder installs."""
+    folder = "日本語 フォルダ"
+    return (
+        Scenario(f"japanese_folder_installs_{prefix}", prefix, "win10", (restart_question(),), answers=("CANCEL",),
+                 layout=Layout(folder=folder, package=True), setup_started=True, restart=False),
+        Scenario(f"older_windows_refused_{prefix}", prefix, "win7", (os_too_old("Windows 7"),), layout=PACKAGE,
+                 setup_started=False),
+        Scenario(f"no_setup_package_{prefix}", prefix, "win10", (launch_error(folder), INSTALL_FAILED),
+                 layout=Layout(folder=folder), setup_started=False),
+        Scenario(f"instance_found_{prefix}", prefix, "win10", (already_installed("Microsoft SQL Server 2017"),),
+                 registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+    )
+
+
+SCENARIOS += sum(map(in_code_page, ("cp1252", "cp65001", "cp936")), ())
 
 BY_NAME = {s.name: s for s in SCENARIOS}

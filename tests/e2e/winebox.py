@@ -8,6 +8,7 @@ import os
 import shutil
 import subprocess
 import time
+from contextlib import contextmanager
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -25,7 +26,16 @@ TEST_KEYS = (
     r"HKLM\SOFTWARE\Microsoft\MSSQLServer",
 )
 
-ARCHES = ("win64", "win32")
+# Each prefix: Wine's architecture, and the Unix locale, whose language sets
+# the ANSI code page. Wine rewrites its locale keys when a prefix's language
+# changes, so each language has its own prefix.
+PREFIXES = {
+    "win64": ("win64", "ja_JP.UTF-8"),    # 932
+    "win32": ("win32", "ja_JP.UTF-8"),    # 932, without WOW64
+    "cp1252": ("win64", "C.UTF-8"),       # en-US
+    "cp65001": ("win64", "hi_IN.UTF-8"),  # a language without an ANSI code page of its own
+    "cp936": ("win64", "zh_CN.UTF-8"),
+}
 # No .NET or Gecko installers when a prefix is made.
 DLL_OVERRIDES = "mscoree,mshtml="
 REPO = Path(__file__).resolve().parents[2]
@@ -93,17 +103,20 @@ class WineError(RuntimeError):
 
 
 class Prefix:
-    def __init__(self, path: Path, arch: str):
-        self.path = Path(path).resolve()
-        self.arch = arch
+    def __init__(self, work: Path, name: str):
+        self.path = (Path(work) / f"prefix-{name}").resolve()
+        self.name = name
+        self.arch, self.locale = PREFIXES[name]
         self.log = self.path.parent / f"{self.path.name}.log"
+        self.locales = self.path.parent / f"{self.path.name}.locale"  # LOCPATH
         self.drive_c = self.path / "drive_c"
         self.display = None  # X display for every wine call while a run is under way
         self.extra_env = {}  # for the program under test only
 
     def env(self) -> dict:
         env = {**os.environ, "WINEPREFIX": str(self.path), "WINEARCH": self.arch, "WINEDEBUG": "-all",
-               "WINEDLLOVERRIDES": DLL_OVERRIDES, "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8", **self.extra_env}
+               "WINEDLLOVERRIDES": DLL_OVERRIDES, "LANG": self.locale, "LC_ALL": self.locale,
+               "LOCPATH": str(self.locales), **self.extra_env}
         env.pop("DISPLAY", None)
         if self.display:
             env["DISPLAY"] = self.display
@@ -138,17 +151,36 @@ class Prefix:
         self.call("wineserver", "-k")
         self.call("wineserver", "-w")
 
+    @contextmanager
+    def on_screen(self):
+        """Gives every wine call within a private X server, and ends the prefix's processes there."""
+        with Xvfb() as self.display:
+            try:
+                yield
+            finally:
+                self.extra_env = {}
+                self.stop()  # while the X server still runs, so Wine's processes end cleanly
+                self.display = None
+
     def create(self) -> float | None:
-        """Creates the prefix unless it exists; returns the seconds it took, or None if it existed."""
+        """Compiles its Unix locale; creates the prefix unless it exists: the seconds that took, else None."""
+        # Compiled here rather than generated for the whole system: Wine reaches
+        # folders named in Japanese only with a UTF-8 Unix side.
+        self.locales.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["localedef", "-i", self.locale.split(".")[0], "-f", "UTF-8", str(self.locales / self.locale)],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=60)
         if self.exists():
             return None
         start = time.monotonic()
-        self.path.parent.mkdir(parents=True, exist_ok=True)
         if self.wine("wineboot", "-i") != 0:
             raise WineError(f"could not create {self.path} (see {self.log})")
         # Xvfb runs no window manager, so Wine would wait 2 s for one whenever a
         # managed window (every message box) is hidden; unmanaged windows skip that.
         self.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # Outside Japan Wine draws a box's text in Tahoma, linked for the glyphs it lacks
+        # to Windows's fonts, absent here: Japanese would show as empty squares.
+        self.reg("add", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink", "/v", "Tahoma",
+                 "/t", "REG_MULTI_SZ", "/d", "NotoSansCJK-Regular.ttc,Noto Sans CJK JP", "/f")
         self.call("wineserver", "-w")  # the registry files appear only when wineserver has exited
         if not self.exists():
             raise WineError(f"could not create {self.path} (see {self.log})")
@@ -235,27 +267,22 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     if layout.screenshots:
         env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
     runs = []
-    with Xvfb() as prefix.display:
-        try:
-            prefix.delete_test_keys()
-            prefix.set_windows_version(version)
-            for v in registry:
-                prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
-            for i, program in enumerate([target] + [target.parent / name for name in extra]):
-                out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
-                prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
-                command = [prefix.to_windows(reader), prefix.to_windows(out),
-                           ",".join(answers) or "-", prefix.to_windows(program)]
-                # Wine draws title bars itself only on its virtual desktop.
-                prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
-                            timeout=BOXREADER_TIMEOUT)
-                runs.append(parse_boxes(out))
-                if setup_log.exists():
-                    runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
-        finally:
-            prefix.extra_env = {}
-            prefix.stop()  # while the X server still runs, so Wine's processes end cleanly
-            prefix.display = None
+    with prefix.on_screen():
+        prefix.delete_test_keys()
+        prefix.set_windows_version(version)
+        for v in registry:
+            prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
+        for i, program in enumerate([target] + [target.parent / name for name in extra]):
+            out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
+            prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
+            command = [prefix.to_windows(reader), prefix.to_windows(out),
+                       ",".join(answers) or "-", prefix.to_windows(program)]
+            # Wine draws title bars itself only on its virtual desktop.
+            prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
+                        timeout=BOXREADER_TIMEOUT)
+            runs.append(parse_boxes(out))
+            if setup_log.exists():
+                runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
     run, run.extras = runs[0], runs[1:]
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
