@@ -29,27 +29,4 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
     });
 }
 
-// Where Windows has no table for code page 932 the box goes to the "A" entry
-// point as it always did: the title in the ANSI code page without best fit.
-TEST_F(AppEntryTest, WithoutCodePage932TheTitleIsShownAsEver)
-{
-    const struct {
-        std::u16string path;
-        std::string title;
-    } cases[] = {
-        {u"C:\\x\\DB¥Setup.exe", u8"DB¥Setup"},
-        {u"C:\\x\\ソフト한é.exe", u8"????é"},
-    };
-    for (const auto& c : cases) {
-        BeginCase(winsim::Utf8(c.path));
-        UseCodePage(1252);
-        m.hasCodePage932 = false;
-        m.modulePath = c.path;
-        m.minorVersion = 1;
-        AfxWinMain();
-        ASSERT_EQ(m.ArgsOf("MessageBoxA").size(), 1u);
-        EXPECT_EQ(m.boxes[0].caption, c.title);
-    }
-}
-
 }  // namespace
