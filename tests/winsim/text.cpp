@@ -32,6 +32,19 @@ std::u16string Units(const std::string& bytes)
     return std::u16string((const char16_t*)bytes.data(), bytes.size() / 2);
 }
 
+// What a conversion returns: the units it wrote into out, or with size 0 the
+// units it needs; 0 (ERROR_INSUFFICIENT_BUFFER) where they do not fit.
+template <class Unit>
+int Deliver(const std::basic_string<Unit>& converted, Unit* out, int size)
+{
+    const int needed = (int)converted.size();
+    if (size != 0 && needed > size)
+        return 0;
+    if (size != 0)
+        memcpy(out, converted.data(), converted.size() * sizeof(Unit));
+    return needed;
+}
+
 bool Simulated(UINT codePage)
 {
     return codePage == 932 || codePage == 1252;
@@ -129,11 +142,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
         return 0;
     }
     const std::u16string wide = Decode(bytes, 932);
-    int result = (int)wide.size();
-    if (size != 0 && result > size)
-        result = 0;  // ERROR_INSUFFICIENT_BUFFER
-    else if (size != 0)
-        memcpy(out, wide.data(), wide.size() * sizeof(WCHAR));
+    const int result = Deliver(wide, out, size);
     Log("MultiByteToWideChar", args, Format("%d %s", result, Utf8(wide).c_str()));
     return result;
 }
@@ -159,11 +168,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LP
     }
     if (usedDefault != NULL)
         *usedDefault = defaulted ? TRUE : FALSE;
-    int result = (int)bytes.size();
-    if (size != 0 && result > size)
-        result = 0;  // ERROR_INSUFFICIENT_BUFFER
-    else if (size != 0)
-        memcpy(out, bytes.data(), bytes.size());
+    const int result = Deliver(bytes, out, size);
     Log("WideCharToMultiByte", args, Format("%d%s", result, defaulted ? " used default" : ""));
     return result;
 }
