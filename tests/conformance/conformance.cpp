@@ -10,6 +10,9 @@
 
 #include "conformance.h"
 
+#include <softpub.h>
+#include <wintrust.h>
+
 namespace {
 
 int g_passed, g_failed;
@@ -35,6 +38,9 @@ struct Difference {
     {"WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, ..., &usedDefault) where the ANSI code page is 65001",
      "fails: code page 65001 takes neither that flag nor a used-default pointer",
      "WideCharToMultiByte function (stringapiset.h)", "converts to UTF-8", false},
+    {"WinVerifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2) of a file signed under a root that Windows does not trust",
+     "fails with CERT_E_UNTRUSTEDROOT (0x800B0109)", "WinVerifyTrust function (wintrust.h)",
+     "gives 0 for a SHA-256 signature: it skips the chain policy", false},
 };
 
 // What the product relies on in each ANSI code page the simulation knows.
@@ -224,8 +230,12 @@ void CheckExitCode259(const WCHAR* modulePath)
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
+    // Held as the installer holds the package it starts.
+    const HANDLE held = CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     const BOOL started = CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
-    ok(started, "CreateProcessW", "from our own folder: failed");
+    ok(held != INVALID_HANDLE_VALUE && started, "CreateFileW(GENERIC_READ, FILE_SHARE_READ), CreateProcessW",
+       "from our own folder, held: %d, started: %d", held != INVALID_HANDLE_VALUE, started);
+    CloseHandle(held);
     for (const char* phase : {"running", "ended"}) {
         const bool ended = phase[0] == 'e';
         if (!started || (ended && WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0))
@@ -293,6 +303,105 @@ void CheckMessageWait()
     }
 }
 
+
+// Beside us (laid out by the run): the stand-in signed as "Microsoft Corporation" under a throwaway
+// root, the same unsigned, and the signed one with one byte changed.
+struct PackageFile {
+    const char16_t* name;
+    LONG result;  // from the cache only, without retrieval
+} const kPackageFiles[] = {{u"unsigned.exe", TRUST_E_NOSIGNATURE}, {u"tampered.exe", TRUST_E_BAD_DIGEST},
+                           {u"signed.exe", CERT_E_UNTRUSTEDROOT}};
+
+void Beside(const WCHAR* modulePath, const char16_t* name, WCHAR* path)
+{
+    const size_t folder = std::char_traits<char16_t>::length((const char16_t*)modulePath) - 15;  // "conformance.exe"
+    memcpy(path, modulePath, folder * sizeof(WCHAR));
+    memcpy(path + folder, name, (std::char_traits<char16_t>::length(name) + 1) * sizeof(WCHAR));
+}
+
+// WinVerifyTrust as the installer asks it, by the file's handle and path; the signer's name where it passes.
+LONG VerifyHeld(const WCHAR* path, WCHAR* signer, DWORD size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    WINTRUST_FILE_INFO fileInfo = {sizeof(fileInfo), path, file, NULL};
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG result = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    CRYPT_PROVIDER_SGNR* signerRecord = result == 0 ? WTHelperGetProvSignerFromChain(
+                                                          WTHelperProvDataFromStateData(data.hWVTStateData), 0, FALSE, 0)
+                                                    : NULL;
+    char commonName[] = szOID_COMMON_NAME;
+    signer[0] = 0;
+    if (signerRecord != NULL)
+        CertGetNameStringW(signerRecord->pasCertChain[0].pCert, CERT_NAME_ATTR_TYPE, 0, commonName, signer, size);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    CloseHandle(file);
+    return result;
+}
+
+void CheckPackageTrust(const WCHAR* modulePath)
+{
+    WCHAR path[1100], signer[64];
+    for (const PackageFile& file : kPackageFiles) {
+        Beside(modulePath, file.name, path);
+        const LONG result = VerifyHeld(path, signer, 64);
+        const bool untrustedRoot = file.result == CERT_E_UNTRUSTEDROOT;
+        g_differences[2].seen |= PlatformWineVersion() && untrustedRoot && result == 0;
+        ok((result == file.result || (untrustedRoot && result == 0)) &&
+               (result != 0 || Same(signer, u"Microsoft Corporation")),
+           "WinVerifyTrust(GENERIC_VERIFY_V2, by handle, cache only), CertGetNameStringW(CERT_NAME_ATTR_TYPE, CN)",
+           "%s: 0x%08X, expected 0x%08X", file.name == kPackageFiles[0].name ? "unsigned" : "signed or tampered",
+           (unsigned)result, (unsigned)file.result);
+    }
+    // Held with FILE_SHARE_READ, the file can be neither written nor deleted; once let go, it can.
+    Beside(modulePath, u"signed.exe", path);
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    for (DWORD access : {(DWORD)GENERIC_WRITE, (DWORD)DELETE, (DWORD)GENERIC_WRITE}) {
+        const bool letGo = held == INVALID_HANDLE_VALUE;
+        HANDLE other = CreateFileW(path, access, all, NULL, OPEN_EXISTING, 0, NULL);
+        const DWORD error = other == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        ok(letGo ? other != INVALID_HANDLE_VALUE : error == ERROR_SHARING_VIOLATION,
+           "CreateFileW(signed.exe, access, all sharing)", "access 0x%X, %s: error %u", (unsigned)access,
+           letGo ? "let go" : "held", (unsigned)error);
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+        if (access == DELETE && !letGo && CloseHandle(held))
+            held = INVALID_HANDLE_VALUE;
+    }
+    // What the installer reports as a launch error: a folder, a missing file; and a check that cannot be made.
+    Beside(modulePath, u"", path);
+    path[std::char_traits<char16_t>::length((const char16_t*)path) - 1] = 0;  // our folder, without its backslash
+    const struct { const WCHAR* path; DWORD error; } opens[] = {
+        {path, ERROR_ACCESS_DENIED}, {(const WCHAR*)u"C:\\dbsetup-missing.exe", ERROR_FILE_NOT_FOUND}};
+    for (const auto& open : opens) {
+        HANDLE file = CreateFileW(open.path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        ok(error == open.error, "CreateFileW(GENERIC_READ, FILE_SHARE_READ)", "error %u, expected %u", (unsigned)error,
+           (unsigned)open.error);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
+    HMODULE wintrust = LoadLibraryExW((const WCHAR*)u"wintrust.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const bool found = wintrust != NULL && GetProcAddress(wintrust, "WTHelperGetProvSignerFromChain") != NULL;
+    const bool missingEntry = wintrust != NULL && GetProcAddress(wintrust, "DBSetupNoSuchEntry") == NULL &&
+                              GetLastError() == ERROR_PROC_NOT_FOUND;
+    const bool missingDll = LoadLibraryExW((const WCHAR*)u"dbsetup-missing.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32) ==
+                                NULL && GetLastError() == ERROR_MOD_NOT_FOUND;
+    ok(found && missingEntry && missingDll, "LoadLibraryExW(LOAD_LIBRARY_SEARCH_SYSTEM32), GetProcAddress",
+       "wintrust.dll's entry found: %d; a missing entry gives 127: %d; a missing DLL gives 126: %d", found,
+       missingEntry, missingDll);
+    if (wintrust != NULL)
+        FreeLibrary(wintrust);
+}
+
 }  // namespace
 
 void RunConformance(CutModel cut, const char* label)
@@ -322,6 +431,7 @@ void RunConformance(CutModel cut, const char* label)
     CheckVersion();
     CheckFormatter();
     CheckExitCode259(wide);
+    CheckPackageTrust(wide);
     CheckMessageWait();
     printf("%s, code page %u: %d passed, %d failed\n", label, GetACP(), g_passed - passedBefore,
            g_failed - failedBefore);
