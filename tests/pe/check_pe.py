@@ -20,7 +20,10 @@ EXE = SIGNED = None
 # A clean Windows has these; libgcc or libstdc++ DLLs would stop the program starting.
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 # Looked up at run time, so that Windows without them still starts the program.
-RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA'}
+RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA', 'WinVerifyTrust',
+                'WTHelperProvDataFromStateData', 'WTHelperGetProvSignerFromChain', 'CertGetNameStringW'}
+# Not known DLLs: loaded at run time from the system folder, never imported (a planted copy would be taken).
+LOADED_AT_RUN_TIME = (b'wintrust.dll', b'crypt32.dll')
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 ASM = {'v3': 'urn:schemas-microsoft-com:asm.v3'}
 SECURITY = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']
@@ -51,6 +54,8 @@ class PeTest(unittest.TestCase):
                     for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
         self.assertLessEqual(set(imported), SYSTEM_DLLS)
         self.assertFalse(RUNTIME_ONLY & set().union(*imported.values()))
+        for name in LOADED_AT_RUN_TIME:
+            self.assertIn(name, Path(EXE).read_bytes())
 
     def test_carries_exactly_icon_version_and_manifest(self):
         kinds = sorted((kind, name) for kind, name, _, _ in resources(self.pe))
