@@ -73,7 +73,7 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
         winsim::Signature signature;
         std::vector<std::string> verifies;
         std::string reasonKind, reason;  // none: started; "launch": the launch error
-        std::function<void(winsim::Machine&)> arrange;
+        std::function<void(winsim::Machine&)> arrange = nullptr;
     };
     const std::u16string package = u"C:\\한 Setup\\SQLEXPRADV_x64_JPN.exe", upper = u"C:\\한 SETUP\\SQLEXPRADV_X64_JPN.EXE";
     const Case cases[] = {
@@ -84,6 +84,8 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
         {"explicitly distrusted", {TRUST_E_EXPLICIT_DISTRUST, kOk}, once, error, "0x800B0111"},
         {"another publisher", {kOk, kOk, u"Contoso 표 Ltd."}, once, signer, u8"Contoso 표 Ltd."},
         {"Microsoft's name and more", {kOk, kOk, u"Microsoft Corporation Ltd"}, once, signer, "Microsoft Corporation Ltd"},
+        {"a NUL after Microsoft's name", {kOk, kOk, std::u16string(u"Microsoft Corporation\0x", 23)}, once, signer,
+         "Microsoft Corporation?x"},
         {"Microsoft's name in lower case", {kOk, kOk, u"microsoft corporation"}, once, signer, "microsoft corporation"},
         {"root fetched when retrieval is allowed", {CERT_E_UNTRUSTEDROOT, kOk}, twice, "", ""},
         {"chain completed when retrieval is allowed", {CERT_E_CHAINING, kOk}, twice, "", ""},
