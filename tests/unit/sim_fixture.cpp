@@ -5,7 +5,7 @@
 void SimTest::SetUp()
 {
     winsim::Reset();
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::TearDown()
@@ -20,7 +20,7 @@ void SimTest::BeginCase(const std::string& name)
     m_case.reset();
     m_case.emplace(__FILE__, __LINE__, "case: " + name);
     winsim::Reset();
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::CheckMachine()
@@ -35,7 +35,7 @@ void SimTest::CheckMachine()
 void SimTest::UseCodePage(UINT codePage)
 {
     m.ansiCodePage = codePage;
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::ForEachCodePage(const std::string& name, const std::function<void()>& check)
