@@ -11,14 +11,6 @@ namespace {
 
 using winsim::RegView;
 
-// Leaves what a caller's frame would find on the stack full of set bits.
-__attribute__((noinline)) void DirtyTheStack()
-{
-    volatile unsigned char junk[4096];
-    for (unsigned char& byte : const_cast<unsigned char(&)[4096]>(junk))
-        byte = 0xA5;
-}
-
 const char16_t kSetupPackage[] = u"C:\\Setup\\SQLEXPRADV_x64_JPN.exe";
 const std::string kProduct = BoxText("product");
 const std::string kSetupTitle = BoxText("setup_title", {kProduct});

@@ -51,6 +51,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
 
         PlaceSetup(path.folder, 0);
         m.calls.clear();
+        DirtyTheStack();
         LaunchSqlSetup();
         ASSERT_EQ(m.processes.size(), 1u);
         EXPECT_EQ(winsim::Utf8(m.processes[0].commandLine), line);

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -286,6 +288,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
         (unsigned)startupInfo->cb);
     if (startupInfo->cb != sizeof(*startupInfo))
         Fault("CreateProcessW: the start-up record's cb is not its size");
+    // Windows reads every member: a stale one names a desktop, a title or handles, and the package may not start.
+    if (std::any_of(std::begin(startupInfo->otherMembers), std::end(startupInfo->otherMembers), [](BYTE b) { return b; }))
+        Fault("CreateProcessW: a member of the start-up record other than cb is set");
     const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
     auto found = m.executables.find(UpperName(program));
     if (found == m.executables.end()) {
