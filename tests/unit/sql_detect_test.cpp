@@ -16,42 +16,6 @@ protected:
         m.SetString(view, kSetupKey, "SQLPath", path);
         m.SetString(view, kVersionKey, "CurrentVersion", version);
     }
-
-    // Detects, then checks the orders the registry calls keep whatever is
-    // installed: an instance key is tried with KEY_READ in the default view and
-    // only after that fails in the 64-bit view; the legacy key once, default view,
-    // KEY_QUERY_VALUE; a key is closed right after its one value is read (the
-    // legacy key right after it opens).
-    SqlKind Detect()
-    {
-        const SqlKind kind = DetectSqlServer();
-        const std::string legacy = std::string("HKEY_LOCAL_MACHINE, ") + kLegacyKey;
-        std::string retry;  // the second try a failed first one calls for
-        int legacyOpens = 0;
-        for (size_t i = 0; i < m.calls.size(); ++i) {
-            const winsim::ApiCall& call = m.calls[i];
-            std::string follower;  // the call, and its key, that must come next
-            if (call.function == "RegQueryValueExA")
-                follower = "RegCloseKey(" + call.args.substr(0, call.args.find(','));
-            if (call.function == "RegOpenKeyExA") {
-                const bool opened = call.result.rfind("0 ", 0) == 0;
-                const std::string path = call.args.substr(0, call.args.rfind(", 0, "));
-                legacyOpens += path == legacy;
-                EXPECT_EQ(call.args, path == legacy  ? path + ", 0, 0x1"
-                                     : retry.empty() ? path + ", 0, 0x20019"
-                                                     : retry);
-                retry = opened || !retry.empty() || path == legacy ? "" : path + ", 0, 0x20119";
-                if (opened)
-                    follower = (path == legacy ? "RegCloseKey(" : "RegQueryValueExA(") + call.result.substr(2);
-            }
-            if (!follower.empty()) {
-                const winsim::ApiCall next = i + 1 < m.calls.size() ? m.calls[i + 1] : winsim::ApiCall{};
-                EXPECT_EQ(next.function + "(" + next.args.substr(0, next.args.find(',')), follower);
-            }
-        }
-        EXPECT_LE(legacyOpens, 1);
-        return kind;
-    }
 };
 
 // The version as read (major and minor, -1 where absent) and the generation it gives.
@@ -86,7 +50,7 @@ TEST_F(SqlDetectTest, GenerationFromCurrentVersion)
         EXPECT_EQ(ReadSqlServerVersion(&major, &minor), c.read);
         EXPECT_EQ(major, c.major);
         EXPECT_EQ(minor, c.minor);
-        EXPECT_EQ(Detect(), c.kind);
+        EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }
 
@@ -145,7 +109,7 @@ TEST_F(SqlDetectTest, KeysAndViews)
                 m.SetString(seed.view, seed.key, seed.name, seed.data);
             m.Key(seed.view, seed.key).allowedAccess = seed.allowed;
         }
-        EXPECT_EQ(Detect(), c.kind);
+        EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }
 
@@ -183,7 +147,7 @@ TEST_F(SqlDetectTest, ValuesOfAnyShape)
         BeginCase(c.what);
         m.SetBytes(RegView::NATIVE, kSetupKey, "SQLPath", c.path, c.pathType);
         m.SetBytes(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version, c.versionType);
-        EXPECT_EQ(Detect(), c.kind);
+        EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }
 
