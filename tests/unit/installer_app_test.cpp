@@ -85,7 +85,11 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
     };
     const Case cases[] = {
         {"14.0.1000.169", "C:\\x", "already_installed", "Microsoft SQL Server 2017", 0x40},
+        {"13.0.1601.5", "C:\\x", "already_installed", "Microsoft SQL Server 2016", 0x40},
+        {"12.0.2000.8", "C:\\x", "already_installed", "Microsoft SQL Server 2014", 0x40},
+        {"11.0.2100.60", "C:\\x", "already_installed", "Microsoft SQL Server 2012", 0x40},
         {"10.50.1600.1", "C:\\x", "already_installed", "Microsoft SQL Server 2008 R2", 0x40},
+        {"10.0.1600.22", "C:\\x", "already_installed", "Microsoft SQL Server 2008", 0x40},
         {"9.00.1399", "C:\\x", "already_installed", "Microsoft SQL Server 2005", 0x40},
         {"8.00.194", "C:\\MSSQL$VALTERNADB", "upgrade_needed", "MSDE 2000", 0x30},
         {NULL, NULL, "upgrade_needed", "MSDE 7", 0x30},

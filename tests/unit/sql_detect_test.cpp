@@ -151,23 +151,4 @@ TEST_F(SqlDetectTest, ValuesOfAnyShape)
     }
 }
 
-TEST_F(SqlDetectTest, DisplayNames)
-{
-    struct Case {
-        int kind;
-        const char* name;
-    };
-    const Case cases[] = {
-        {SQL_UNKNOWN, "不明"}, {SQL_NONE, "なし"}, {SQL_MSDE7, "MSDE 7"}, {SQL_MSDE2000, "MSDE 2000"},
-        {SQL_2005, "Microsoft SQL Server 2005"}, {SQL_2008, "Microsoft SQL Server 2008"},
-        {SQL_2008R2, "Microsoft SQL Server 2008 R2"}, {SQL_2012, "Microsoft SQL Server 2012"},
-        {SQL_2014, "Microsoft SQL Server 2014"}, {SQL_2016, "Microsoft SQL Server 2016"},
-        {SQL_2017, "Microsoft SQL Server 2017"}, {9, "不明"}, {-3, "不明"},
-    };
-    for (const Case& c : cases) {
-        BeginCase(std::to_string(c.kind));
-        EXPECT_STREQ(GetSqlServerName(c.kind), c.name);
-    }
-}
-
 }  // namespace
