@@ -127,7 +127,6 @@ struct Machine {
 
     // Log queries
     std::vector<std::string> ArgsOf(const std::string& function) const;
-    std::vector<std::string> FunctionSequence() const;
     int OpenHandleCount() const;
 };
 
