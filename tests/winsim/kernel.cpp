@@ -282,10 +282,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     Machine& m = machine();
     const auto shown = [](LPCWSTR text) { return text != NULL ? Utf8(text) : std::string("NULL"); };
     const std::string args = Format(
-        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", shown(applicationName).c_str(), shown(commandLine).c_str(),
+        "%s, %s, %s, %s, %d, 0x%x, %s, %s", shown(applicationName).c_str(), shown(commandLine).c_str(),
         processAttributes ? "attributes" : "NULL", threadAttributes ? "attributes" : "NULL", inheritHandles,
-        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str(),
-        (unsigned)startupInfo->cb);
+        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str());
     if (startupInfo->cb != sizeof(*startupInfo))
         Fault("CreateProcessW: the start-up record's cb is not its size");
     // Windows reads every member: a stale one names a desktop, a title or handles, and the package may not start.
