@@ -59,14 +59,4 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
     }
 }
 
-// Bitness matters only where the version would pass.
-TEST_F(InstallCheckTest, BitnessIsNotAskedWhereTheVersionIsRefused)
-{
-    m.minorVersion = 1;
-    CInstallCheck check;
-    InstallCheckResult result;
-    check.CheckTargetOs(result);
-    EXPECT_TRUE(m.ArgsOf("LoadLibraryA").empty());
-}
-
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         LaunchSqlSetup();
         EXPECT_TRUE(m.processes.empty());
         EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox(line));
-        EXPECT_TRUE(m.ArgsOf("MsgWaitForMultipleObjects").empty());
+        EXPECT_TRUE(m.ArgsOf("MsgWaitForMultipleObjects").empty()) << "a wait would hold back the failure box";
 
         PlaceSetup(path.folder, 0);
         m.calls.clear();
