@@ -10,18 +10,11 @@ namespace {
 const DWORD kViewFlags = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
 const LUID kShutdownPrivilege = {19, 0};
 
-bool StartsWithSoftware(const std::string& upperPath)
-{
-    return upperPath == "SOFTWARE" || upperPath.compare(0, 9, "SOFTWARE\\") == 0;
-}
-
 // A 32-bit process on 64-bit Windows sees HKLM\SOFTWARE through the WOW64
-// view unless it asks for the 64-bit one; other keys are shared.
-RegView ViewFor(const std::string& path, REGSAM desired)
+// view unless it asks for the 64-bit one.
+RegView ViewFor(REGSAM desired)
 {
-    if (!machine().is64BitWindows || !StartsWithSoftware(UpperName(path)))
-        return RegView::NATIVE;
-    return (desired & KEY_WOW64_64KEY) ? RegView::NATIVE : RegView::WOW32;
+    return machine().is64BitWindows && !(desired & KEY_WOW64_64KEY) ? RegView::WOW32 : RegView::NATIVE;
 }
 
 std::string KeyName(HKEY key)
@@ -37,12 +30,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY
         Format("%s, %s, %u, 0x%x", KeyName(key).c_str(), Text(subKey).c_str(), (unsigned)options, (unsigned)desired);
     const std::string path = subKey != NULL ? subKey : "";
     LONG status = ERROR_SUCCESS;
-    const RegView view = ViewFor(path, desired);
-    if (key != HKEY_LOCAL_MACHINE) {
-        Fault("RegOpenKeyExA below a key other than HKEY_LOCAL_MACHINE is not simulated");
+    const RegView view = ViewFor(desired);
+    if (key != HKEY_LOCAL_MACHINE || UpperName(path).compare(0, 9, "SOFTWARE\\") != 0) {
+        Fault("RegOpenKeyExA outside HKEY_LOCAL_MACHINE\\SOFTWARE is not simulated");
         status = ERROR_INVALID_HANDLE;
-    } else if ((desired & kViewFlags) == kViewFlags || result == NULL) {
-        status = ERROR_INVALID_PARAMETER;
     } else {
         auto found = machine().keys.find(KeyId(view, path));
         if (found == machine().keys.end())
@@ -75,8 +66,6 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
     const RegValue* value = NULL;
     if (object == NULL) {
         status = ERROR_INVALID_HANDLE;
-    } else if (reserved != NULL || (data != NULL && dataSize == NULL)) {
-        status = ERROR_INVALID_PARAMETER;
     } else if (!(object->access & KEY_QUERY_VALUE)) {
         status = ERROR_ACCESS_DENIED;
     } else {
@@ -131,15 +120,13 @@ BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
 
 BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
 {
-    const std::string args = Text(systemName) + ", " + Text(name);
-    if (machine().lookupPrivilegeFails || (systemName != NULL && systemName[0] != '\0') || name == NULL ||
-        UpperName(Text(name)) != "SESHUTDOWNPRIVILEGE") {
-        Log("LookupPrivilegeValueA", args, "FALSE");
-        return FALSE;
-    }
-    *luid = kShutdownPrivilege;
-    Log("LookupPrivilegeValueA", args, "TRUE");
-    return TRUE;
+    if (systemName != NULL || strcmp(name, "SeShutdownPrivilege") != 0)
+        Fault("LookupPrivilegeValueA: only SeShutdownPrivilege on this computer is simulated");
+    const bool found = !machine().lookupPrivilegeFails;
+    if (found)
+        *luid = kShutdownPrivilege;
+    Log("LookupPrivilegeValueA", Text(systemName) + ", " + name, found ? "TRUE" : "FALSE");
+    return found;
 }
 
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
@@ -177,7 +164,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     }
     if (returnLength != NULL)
         *returnLength = needed;
-    if (!isShutdown || !m.processHasShutdownPrivilege) {
+    if (!isShutdown) {
         Log("AdjustTokenPrivileges", args, "TRUE not all assigned");
         return TRUE;
     }

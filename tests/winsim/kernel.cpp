@@ -39,14 +39,13 @@ Objects& objects()
 
 const char* const kObjectKindNames[] = {"process", "thread", "token", "key"};
 
-// The program of a command line whose first token is quoted, as the
-// product's is; an unquoted one is taken up to its first space.
+// The program of a command line whose first token is quoted, as every caller's is.
 std::u16string ProgramOf(const std::u16string& commandLine)
 {
-    if (commandLine.empty() || commandLine[0] != u'"')
-        return commandLine.substr(0, commandLine.find(u' '));
     const size_t end = commandLine.find(u'"', 1);
-    return commandLine.substr(1, end == std::u16string::npos ? std::u16string::npos : end - 1);
+    if (commandLine[0] != u'"' || end == std::u16string::npos)
+        Fault("CreateProcessW: only a command line with its program quoted is simulated");
+    return commandLine.substr(1, end == std::u16string::npos ? 0 : end - 1);
 }
 
 }  // namespace
@@ -218,8 +217,8 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags)
     Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
     if (!machine().kernel32HasSetDefaultDllDirectories)
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
-    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)  // the simulation knows this one flag only
-        return FALSE;
+    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)
+        Fault("SetDefaultDllDirectories: only LOAD_LIBRARY_SEARCH_SYSTEM32 is simulated");
     machine().dllSearch = "system32 only";
     return TRUE;
 }

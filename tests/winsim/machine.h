@@ -67,7 +67,6 @@ struct ProcessStarted {
 struct PostedMessage {
     DWORD atMs;
     UINT message;
-    DWORD queueBits;  // the QS_* class the message falls into
 };
 
 struct Machine {
@@ -94,10 +93,9 @@ struct Machine {
     // Answers to message boxes, in order; IDOK when none is left; 0: the box
     // cannot be shown, and MessageBox returns 0
     std::deque<int> boxAnswers;
-    // Messages that arrive in our queue at a simulated time
+    // Messages posted to our thread at a simulated time
     std::vector<PostedMessage> incoming;
 
-    bool processHasShutdownPrivilege = true;
     bool lookupPrivilegeFails = false;
 
     DWORD hangAfterMs = 24u * 3600u * 1000u;
@@ -112,8 +110,8 @@ struct Machine {
     bool shutdownPrivilegeEnabled = false;
     // Where later DLL loads look: "standard", "system32 only", "without current folder"
     std::string dllSearch = "standard";
-    UINT restartFlags = 0;
     bool restartRequested = false;
+    bool privilegeEnabledAtRestart = false;
     std::vector<std::string> faults;  // product misuse the simulation noticed
 
     // Registry set-up

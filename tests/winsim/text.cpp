@@ -118,6 +118,9 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
     };
     if (codePage == CP_ACP)
         codePage = machine().ansiCodePage;
+    // Every Windows has the table of its own ANSI code page.
+    if (codePage != machine().ansiCodePage || (codePage == 932 && !machine().hasCodePage932))
+        Fault(Format("GetCPInfo(%u): only the ANSI code page of a Windows that has its table is simulated", codePage));
     for (const CodePage& known : kCodePages) {
         if (known.id != codePage)
             continue;
