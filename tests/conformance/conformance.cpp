@@ -35,6 +35,9 @@ struct Difference {
     {"WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, ..., &usedDefault) where the ANSI code page is 65001",
      "fails: code page 65001 takes neither that flag nor a used-default pointer",
      "WideCharToMultiByte function (stringapiset.h)", "converts to UTF-8", false},
+    {"AdjustTokenPrivileges(token, FALSE, new, size, &previous, &length) enabling an enabled privilege",
+     "the previous state holds only the privileges the call changed: none", "AdjustTokenPrivileges function "
+     "(securitybaseapi.h)", "holds every privilege it was given, changed or not", false},
 };
 
 // What the product relies on in each ANSI code page the simulation knows.
@@ -293,6 +296,53 @@ void CheckMessageWait()
     }
 }
 
+// Key and value names match whatever their case.
+void CheckNameCase()
+{
+    const SeedValue one = {"V", REG_SZ, "ok", 3};
+    ok(PlatformSeedKey(false, kKeys[2], &one, 1, false), "seeding a test key", "failed");
+    HKEY key;
+    char text[8] = "";
+    DWORD size = sizeof(text);
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\dbsetupCONFORMANCE\\oNLY32", 0, KEY_READ, &key);
+    const LONG read = status == ERROR_SUCCESS ? RegQueryValueExA(key, "v", NULL, NULL, (LPBYTE)text, &size) : status;
+    ok(read == ERROR_SUCCESS && strcmp(text, "ok") == 0, "RegOpenKeyExA, RegQueryValueExA by names in another case",
+       "%d, then %d \"%s\"", (int)status, (int)read, text);
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    DropTestKeys();
+}
+
+// The restart's privilege: found by its name, enabled, then put back as it was, twice, so that the second
+// round starts from what the first put back.
+void CheckShutdownPrivilege()
+{
+    TOKEN_PRIVILEGES enable = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    const LUID& luid = enable.Privileges[0].Luid;
+    const BOOL found = LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &enable.Privileges[0].Luid);
+    ok(found && luid.LowPart == 19 && luid.HighPart == 0, "LookupPrivilegeValueA(NULL, \"SeShutdownPrivilege\")",
+       "%d, %u:%d", found, (unsigned)luid.LowPart, (int)luid.HighPart);
+    HANDLE token = NULL;
+    ok(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token), "OpenProcessToken", "failed");
+    for (int round = 1; round <= 2; ++round) {
+        TOKEN_PRIVILEGES before = {}, again = {}, after = {};
+        DWORD length = 0;
+        const BOOL enabled = AdjustTokenPrivileges(token, FALSE, &enable, sizeof(before), &before, &length);
+        AdjustTokenPrivileges(token, FALSE, &enable, sizeof(again), &again, &length);
+        const BOOL restored = AdjustTokenPrivileges(token, FALSE, &before, sizeof(after), &after, &length);
+        const DWORD was = before.Privileges[0].Attributes & SE_PRIVILEGE_ENABLED;
+        const bool againSeen = again.PrivilegeCount == 0 || (again.Privileges[0].Attributes & SE_PRIVILEGE_ENABLED);
+        ok(enabled && restored && before.PrivilegeCount == 1 && before.Privileges[0].Luid.LowPart == luid.LowPart &&
+               !was && againSeen && after.PrivilegeCount == 1 && (after.Privileges[0].Attributes & SE_PRIVILEGE_ENABLED),
+           "AdjustTokenPrivileges(enable, enable again, then the first previous state)",
+           "round %d: %d %d, before %u 0x%X, again %u, after %u 0x%X", round, enabled, restored,
+           (unsigned)before.PrivilegeCount, (unsigned)was, (unsigned)again.PrivilegeCount,
+           (unsigned)after.PrivilegeCount, (unsigned)after.Privileges[0].Attributes);
+        g_differences[2].seen |= PlatformWineVersion() && again.PrivilegeCount == 1;
+    }
+    CloseHandle(token);
+}
+
 }  // namespace
 
 void RunConformance(CutModel cut, const char* label)
@@ -319,10 +369,12 @@ void RunConformance(CutModel cut, const char* label)
         CheckBoxes(*row);
     }
     CheckRegistry(wow64 != FALSE);
+    CheckNameCase();
     CheckVersion();
     CheckFormatter();
     CheckExitCode259(wide);
     CheckMessageWait();
+    CheckShutdownPrivilege();
     printf("%s, code page %u: %d passed, %d failed\n", label, GetACP(), g_passed - passedBefore,
            g_failed - failedBefore);
 }
