@@ -149,19 +149,12 @@ using namespace winsim;
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
-    Machine& m = machine();
+    const Machine& m = machine();
     const DWORD size = info->dwOSVersionInfoSize;
-    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))) {
-        Log("GetVersionExA", Format("size=%u", (unsigned)size), "FALSE");
+    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)))
         return FALSE;
-    }
     info->dwMajorVersion = m.majorVersion;
     info->dwMinorVersion = m.minorVersion;
-    info->dwBuildNumber = m.buildNumber;
-    info->dwPlatformId = 2;
-    info->szCSDVersion[0] = '\0';
-    Log("GetVersionExA", Format("size=%u", (unsigned)size),
-        Format("TRUE %u.%u", (unsigned)m.majorVersion, (unsigned)m.minorVersion));
     return TRUE;
 }
 
@@ -214,7 +207,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 
 BOOL SetDefaultDllDirectories(DWORD directoryFlags)
 {
-    Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
     if (!machine().kernel32HasSetDefaultDllDirectories)
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
     if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)
@@ -225,10 +217,9 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags)
 
 BOOL SetDllDirectoryA(LPCSTR path)
 {
-    Log("SetDllDirectoryA", path == NULL ? "NULL" : "\"" + std::string(path) + "\"", "");
-    if (!machine().kernel32HasSetDllDirectory)
-        Fault("SetDllDirectoryA called where Kernel32 has no such entry");
-    machine().dllSearch = path != NULL && path[0] == '\0' ? "without current folder" : "standard";
+    if (!machine().kernel32HasSetDllDirectory || path[0] != '\0')
+        Fault("SetDllDirectoryA: only an empty folder, where Kernel32 has the entry, is simulated");
+    machine().dllSearch = "without current folder";
     return TRUE;
 }
 
@@ -250,11 +241,8 @@ HANDLE GetCurrentProcess()
 
 BOOL IsWow64Process(HANDLE process, PBOOL wow64)
 {
-    Log("IsWow64Process", HandleName(process), "");
-    if (!machine().kernel32HasIsWow64Process)
-        Fault("IsWow64Process called where Kernel32 has no such entry");
-    if (process != kCurrentProcess)
-        return FALSE;
+    if (!machine().kernel32HasIsWow64Process || process != kCurrentProcess)
+        Fault("IsWow64Process: only the current process, where Kernel32 has the entry, is simulated");
     *wow64 = machine().is64BitWindows ? TRUE : FALSE;
     return TRUE;
 }
@@ -305,8 +293,6 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     thread.process = index;
     processInformation->hProcess = NewObject(process);
     processInformation->hThread = NewObject(thread);
-    processInformation->dwProcessId = (DWORD)(1000 + 4 * index);
-    processInformation->dwThreadId = (DWORD)(1002 + 4 * index);
     Log("CreateProcessW", args,
         "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
     // A program that does nothing ends at once.
@@ -317,38 +303,27 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 {
     KernelObject* object = FindObject(process, ObjectKind::PROCESS);
-    if (object == NULL || machine().getExitCodeFails) {
-        Log("GetExitCodeProcess", HandleName(process), "FALSE");
+    if (object == NULL || machine().getExitCodeFails)
         return FALSE;
-    }
     const SimProcess& sim = objects().processes[object->process];
     *exitCode = sim.exited ? sim.exitCode : STILL_ACTIVE;
-    Log("GetExitCodeProcess", HandleName(process), Format("TRUE %u", (unsigned)*exitCode));
     return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    const std::string args = Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds);
     KernelObject* object = FindObject(handle, ObjectKind::PROCESS);
     if (object == NULL) {
-        Fault("WaitForSingleObject on " + args + ": only processes are simulated");
+        Fault("WaitForSingleObject on " + HandleName(handle) + ": only processes are simulated");
         return WAIT_TIMEOUT;
     }
     Machine& m = machine();
     const SimProcess& process = objects().processes[object->process];
-    if (m.waitFails) {
-        Log("WaitForSingleObject", args, "WAIT_FAILED");
+    if (m.waitFails)
         return WAIT_FAILED;
-    }
-    if (!process.exited && milliseconds != 0) {
-        const DWORD end = process.endMs;
-        const bool endsInTime = milliseconds == INFINITE || end - m.nowMs <= milliseconds;
-        AdvanceTo(endsInTime ? end : m.nowMs + milliseconds);
-    }
-    const DWORD result = process.exited ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-    Log("WaitForSingleObject", args, result == WAIT_OBJECT_0 ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
-    return result;
+    if (!process.exited && milliseconds != 0)
+        AdvanceTo(process.endMs - m.nowMs <= milliseconds ? process.endMs : m.nowMs + milliseconds);
+    return process.exited ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL CloseHandle(HANDLE handle)

@@ -71,7 +71,7 @@ struct PostedMessage {
 
 struct Machine {
     // Windows as reported
-    DWORD majorVersion = 6, minorVersion = 2, buildNumber = 9200;
+    DWORD majorVersion = 6, minorVersion = 2;
     bool getVersionFails = false;
     bool is64BitWindows = true;  // our process is 32-bit, so this means WOW64
     bool kernel32HasIsWow64Process = true;

@@ -131,7 +131,6 @@ BOOL TranslateMessage(const MSG* msg)
 LRESULT DispatchMessageA(const MSG* msg)
 {
     machine().dispatched.push_back(*msg);
-    Log("DispatchMessageA", Format("0x%x", msg->message), "");
     return 0;
 }
 
