@@ -153,7 +153,6 @@ TEST_F(SetupLaunchTest, QueueIsDrainedAndQuitDoesNotEndTheWait)
     EXPECT_EQ(m.dispatched[0].message, (UINT)WM_KEYDOWN);
     EXPECT_EQ(m.dispatched[1].message, (UINT)WM_QUIT);
     EXPECT_EQ(m.dispatched[2].message, (UINT)WM_USER);
-    EXPECT_EQ(m.ArgsOf("TranslateMessage").size(), 4u);
     EXPECT_EQ(m.ArgsOf("PeekMessageA")[0], "msg, NULL, 0, 0, 1");
     EXPECT_EQ(m.nowMs, 2200u) << "the child's end is seen at the first poll after it";
 }

@@ -63,11 +63,6 @@ std::string Format(const char* format, ...)
     return text;
 }
 
-std::string Text(const char* text)
-{
-    return text != NULL ? std::string(text) : std::string("NULL");
-}
-
 void Log(const char* function, const std::string& args, const std::string& result)
 {
     machine().calls.push_back(ApiCall{function, args, result});
@@ -160,23 +155,16 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info)
 
 HMODULE LoadLibraryA(LPCSTR name)
 {
-    const std::string upper = UpperName(Text(name));
-    if (machine().loadLibraryFails || (upper != "KERNEL32.DLL" && upper != "KERNEL32")) {
-        Log("LoadLibraryA", Text(name), "NULL");
+    if (machine().loadLibraryFails || UpperName(std::string(name)) != "KERNEL32.DLL")
         return NULL;
-    }
     ++objects().kernel32References;
-    Log("LoadLibraryA", Text(name), "kernel32");
     return kKernel32;
 }
 
 HMODULE GetModuleHandleA(LPCSTR name)
 {
     // Kernel32 is in every process; a handle from here takes no reference.
-    const std::string upper = UpperName(Text(name));
-    const HMODULE found = upper == "KERNEL32.DLL" || upper == "KERNEL32" ? kKernel32 : NULL;
-    Log("GetModuleHandleA", Text(name), found != NULL ? "kernel32" : "NULL");
-    return found;
+    return UpperName(std::string(name)) == "KERNEL32.DLL" ? kKernel32 : NULL;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)

@@ -122,9 +122,9 @@ BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
     return TRUE;
 }
 
-BOOL TranslateMessage(const MSG* msg)
+// Translation makes characters for a window; the waiting thread owns none.
+BOOL TranslateMessage(const MSG*)
 {
-    Log("TranslateMessage", Format("0x%x", msg->message), "");
     return FALSE;
 }
 
