@@ -102,7 +102,6 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     const DWORD timeoutAt = m.nowMs + milliseconds;
     const bool woken = !queue().empty() || (!m.incoming.empty() && m.incoming.front().atMs <= timeoutAt);
     AdvanceTo(!woken ? timeoutAt : queue().empty() ? m.incoming.front().atMs : m.nowMs);
-    DeliverDueMessages();
     Log("MsgWaitForMultipleObjects", args, woken ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
     return woken ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
