@@ -2,6 +2,13 @@
 
 #include "box_texts.h"
 
+__attribute__((noinline)) void DirtyTheStack()
+{
+    volatile unsigned char junk[4096];
+    for (unsigned char& byte : const_cast<unsigned char(&)[4096]>(junk))
+        byte = 0xA5;
+}
+
 void SimTest::SetUp()
 {
     winsim::Reset();
