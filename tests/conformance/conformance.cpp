@@ -231,7 +231,7 @@ void CheckExitCode259(const WCHAR* modulePath)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
     // Held as the installer holds the package it starts.
-    const HANDLE held = CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    const HANDLE held = CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     const BOOL started = CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
     ok(held != INVALID_HANDLE_VALUE && started, "CreateFileW(GENERIC_READ, FILE_SHARE_READ), CreateProcessW",
        "from our own folder, held: %d, started: %d", held != INVALID_HANDLE_VALUE, started);
@@ -322,7 +322,7 @@ void Beside(const WCHAR* modulePath, const char16_t* name, WCHAR* path)
 // WinVerifyTrust as the installer asks it, by the file's handle and path; the signer's name where it passes.
 LONG VerifyHeld(const WCHAR* path, WCHAR* signer, DWORD size)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     WINTRUST_FILE_INFO fileInfo = {sizeof(fileInfo), path, file, NULL};
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof(data);
@@ -363,10 +363,10 @@ void CheckPackageTrust(const WCHAR* modulePath)
     // Held with FILE_SHARE_READ, the file can be neither written nor deleted; once let go, it can.
     Beside(modulePath, u"signed.exe", path);
     const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     for (DWORD access : {(DWORD)GENERIC_WRITE, (DWORD)DELETE, (DWORD)GENERIC_WRITE}) {
         const bool letGo = held == INVALID_HANDLE_VALUE;
-        HANDLE other = CreateFileW(path, access, all, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE other = CreateFileW(path, access, all, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         const DWORD error = other == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         ok(letGo ? other != INVALID_HANDLE_VALUE : error == ERROR_SHARING_VIOLATION,
            "CreateFileW(signed.exe, access, all sharing)", "access 0x%X, %s: error %u", (unsigned)access,
@@ -382,7 +382,7 @@ void CheckPackageTrust(const WCHAR* modulePath)
     const struct { const WCHAR* path; DWORD error; } opens[] = {
         {path, ERROR_ACCESS_DENIED}, {(const WCHAR*)u"C:\\dbsetup-missing.exe", ERROR_FILE_NOT_FOUND}};
     for (const auto& open : opens) {
-        HANDLE file = CreateFileW(open.path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE file = CreateFileW(open.path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         ok(error == open.error, "CreateFileW(GENERIC_READ, FILE_SHARE_READ)", "error %u, expected %u", (unsigned)error,
            (unsigned)open.error);

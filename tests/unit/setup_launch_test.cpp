@@ -110,11 +110,7 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
             c.arrange(m);
         LaunchSqlSetup();
         const std::string line = BoxText("setup_command", {u8"C:\\한 Setup", u8"C:\\한 Setup"});
-        std::vector<std::string> verifies;
-        for (const winsim::ApiCall& call : m.calls)
-            if (call.function == "WinVerifyTrust" && call.args != "CLOSE")
-                verifies.push_back(call.args);
-        EXPECT_EQ(verifies, c.verifies);
+        EXPECT_EQ(m.ArgsOf("WinVerifyTrust"), c.verifies);
         EXPECT_EQ(m.processes.size(), c.reasonKind.empty() ? 1u : 0u);
         if (c.reasonKind.empty())
             EXPECT_TRUE(m.boxes.empty());

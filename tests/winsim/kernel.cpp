@@ -221,18 +221,15 @@ HMODULE GetModuleHandleA(LPCSTR name)
 HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
 {
     const std::string upper = UpperName(Utf8(name));
-    const std::string args = Format("%s, %s, 0x%x", Utf8(name).c_str(), file != NULL ? "file" : "NULL", (unsigned)flags);
-    if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32)
-        Fault("LoadLibraryExW looked beyond the system folder: " + args);
+    if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32 || file != NULL)
+        Fault("LoadLibraryExW looked beyond the system folder for " + upper);
     const bool exists = upper == "WINTRUST.DLL" || upper == "CRYPT32.DLL";
     if (!exists || machine().missingSystemDlls.count(upper) != 0) {
         SetLastErrorCode(ERROR_MOD_NOT_FOUND);
-        Log("LoadLibraryExW", args, "NULL");
         return NULL;
     }
     KernelObject module{ObjectKind::MODULE};
     module.path = upper;
-    Log("LoadLibraryExW", args, upper);
     return (HMODULE)NewObject(module);
 }
 
@@ -251,7 +248,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
         }
         if (entry == NULL)
             SetLastErrorCode(ERROR_PROC_NOT_FOUND);
-        Log("GetProcAddress", loaded->path + ", " + name, entry != NULL ? "found" : "NULL");
         return entry;
     }
     if (module != kKernel32) {
@@ -298,10 +294,8 @@ BOOL SetDllDirectoryA(LPCSTR path)
 
 BOOL FreeLibrary(HMODULE module)
 {
-    if (CloseObject((HANDLE)module, ObjectKind::MODULE)) {
-        Log("FreeLibrary", "module", "");
+    if (CloseObject((HANDLE)module, ObjectKind::MODULE))
         return TRUE;
-    }
     Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
     if (module != kKernel32 || objects().kernel32References == 0) {
         Fault("FreeLibrary of a module that is not loaded");
@@ -422,11 +416,8 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
 {
     Machine& m = machine();
     const std::u16string upper = UpperName(std::u16string(name));
-    const std::string args = Format("%s, 0x%x, 0x%x, %s, %u, 0x%x, %s", Utf8(name).c_str(), (unsigned)access,
-                                    (unsigned)share, security != NULL ? "security" : "NULL", (unsigned)disposition,
-                                    (unsigned)flags, templateFile != NULL ? "template" : "NULL");
-    if (disposition != OPEN_EXISTING)
-        Fault("CreateFileW: only opening a file that exists is simulated");
+    if (disposition != OPEN_EXISTING || security != NULL || templateFile != NULL || flags != FILE_ATTRIBUTE_NORMAL)
+        Fault("CreateFileW: only opening a file that exists, as the product does, is simulated");
     // A folder opened without backup semantics is refused as Windows refuses it.
     const DWORD error = m.folders.count(upper) != 0           ? ERROR_ACCESS_DENIED
                         : m.executables.count(upper) == 0     ? ERROR_FILE_NOT_FOUND
@@ -434,13 +425,11 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                                                               : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) {
         SetLastErrorCode(error);
-        Log("CreateFileW", args, Format("INVALID_HANDLE_VALUE %u", (unsigned)error));
         return INVALID_HANDLE_VALUE;
     }
     KernelObject file{ObjectKind::FILE};
     file.path = Utf8(upper);
     file.access = access;
     file.share = share;
-    Log("CreateFileW", args, "file");
     return NewObject(file);
 }
