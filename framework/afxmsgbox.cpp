@@ -12,15 +12,16 @@ BOOL Widen(const CBoxText& text, CStringW& wide)
 {
     wide = text.heldText;
     const int length = (int)strlen(text.ownText);
-    if (length == 0)
-        return TRUE;
-    const int units = MultiByteToWideChar(kOwnCodePage, 0, text.ownText, length, NULL, 0);
-    if (units <= 0)
-        return FALSE;
-    const int at = wide.GetLength();
-    const int written = MultiByteToWideChar(kOwnCodePage, 0, text.ownText, length, wide.GetBuffer(at + units) + at,
-                                            units);
-    wide.ReleaseBuffer(at + written);
+    int units = 0, written = 0;
+    if (length > 0) {
+        units = MultiByteToWideChar(kOwnCodePage, 0, text.ownText, length, NULL, 0);
+        if (units <= 0)
+            return FALSE;
+        const int at = wide.GetLength();
+        written = MultiByteToWideChar(kOwnCodePage, 0, text.ownText, length, wide.GetBuffer(at + units) + at, units);
+        wide.ReleaseBuffer(at + written);
+    }
+    wide += text.heldTail;
     return written == units;
 }
 
@@ -28,7 +29,8 @@ BOOL Widen(const CBoxText& text, CStringW& wide)
 CString Narrow(const CBoxText& text)
 {
     CString narrow;
-    narrow.Format("%s%s", (const char*)AfxConvertToAnsi(text.heldText), text.ownText);
+    narrow.Format("%s%s%s", (const char*)AfxConvertToAnsi(text.heldText), text.ownText,
+                  (const char*)AfxConvertToAnsi(text.heldTail));
     return narrow;
 }
 

@@ -4,13 +4,18 @@
 #include "afxstrw.h"
 
 // The words of a box: text as Windows holds it (our name, a command line),
-// then text of our own in code page 932, as our literals are built.
+// then text of our own in code page 932, as our literals are built, then
+// again text as Windows holds it (a name read from a certificate).
 struct CBoxText {
     CBoxText(const char* ownText) : ownText(ownText) {}
-    CBoxText(const CStringW& heldText, const char* ownText = "") : heldText(heldText), ownText(ownText) {}
+    CBoxText(const CStringW& heldText, const char* ownText = "", const CStringW& heldTail = CStringW())
+        : heldText(heldText), ownText(ownText), heldTail(heldTail)
+    {
+    }
 
     CStringW heldText;
     const char* ownText;
+    CStringW heldTail;
 };
 
 // A box owned by no window, shown in UTF-16: our own text is converted from

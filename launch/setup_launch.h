@@ -7,8 +7,9 @@
 
 // Builds the setup command line from the installer's own folder and runs it.
 void LaunchSqlSetup();
-// Starts commandLine (reporting a failure in a box), waits for the process
-// while draining our queue, and closes its handles.
-void RunAndWait(const CStringW& commandLine);
+// Starts commandLine if package, the program it names, is Microsoft's (else
+// or on a failure to start, says so in a box), waits for the process while
+// draining our queue, and closes its handles.
+void RunAndWait(const CStringW& package, const CStringW& commandLine);
 // Removes and dispatches every message waiting in this thread's queue.
 void PumpWaitingMessages();

@@ -21,7 +21,7 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 }
 
 void PlatformDropKey(bool view64, const char* path) { machine().keys.erase(KeyId(ViewOf(view64), path)); }
-void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}}); }
+void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}, {}}); }
 void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message, QS_POSTMESSAGE}); }
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
 {

@@ -60,6 +60,70 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
     });
 }
 
+// The package runs with our rights: it starts only with a valid signature whose
+// signer is Microsoft Corporation, checked and started while no one can
+// rewrite it; a check that cannot be made refuses it.
+TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
+{
+    const LONG kOk = ERROR_SUCCESS;
+    const std::vector<std::string> once = {"VERIFY 0x1010"}, twice = {"VERIFY 0x1010", "VERIFY 0x10"};
+    const std::string error = "refusal_error", signer = "refusal_signer";
+    struct Case {
+        const char* what;
+        winsim::Signature signature;
+        std::vector<std::string> verifies;
+        std::string reasonKind, reason;  // none: started; "launch": the launch error
+        std::function<void(winsim::Machine&)> arrange;
+    };
+    const std::u16string package = u"C:\\한 Setup\\SQLEXPRADV_x64_JPN.exe", upper = u"C:\\한 SETUP\\SQLEXPRADV_X64_JPN.EXE";
+    const Case cases[] = {
+        {"valid Microsoft signature", {}, once, "", ""},
+        {"another reader beside us", {}, once, "", "", [&](winsim::Machine& m) { m.openedByOthers[upper] = {GENERIC_READ, FILE_SHARE_READ}; }},
+        {"unsigned", {TRUST_E_NOSIGNATURE, TRUST_E_NOSIGNATURE}, once, error, "0x800B0100"},
+        {"bad digest", {TRUST_E_BAD_DIGEST, TRUST_E_BAD_DIGEST}, once, error, "0x80096010"},
+        {"explicitly distrusted", {TRUST_E_EXPLICIT_DISTRUST, kOk}, once, error, "0x800B0111"},
+        {"another publisher", {kOk, kOk, u"Contoso 표 Ltd."}, once, signer, u8"Contoso 표 Ltd."},
+        {"Microsoft's name and more", {kOk, kOk, u"Microsoft Corporation Ltd"}, once, signer, "Microsoft Corporation Ltd"},
+        {"Microsoft's name in lower case", {kOk, kOk, u"microsoft corporation"}, once, signer, "microsoft corporation"},
+        {"root fetched when retrieval is allowed", {CERT_E_UNTRUSTEDROOT, kOk}, twice, "", ""},
+        {"chain completed when retrieval is allowed", {CERT_E_CHAINING, kOk}, twice, "", ""},
+        {"expired, then valid", {CERT_E_EXPIRED, kOk}, twice, "", ""},
+        {"untrusted root both times", {CERT_E_UNTRUSTEDROOT, CERT_E_UNTRUSTEDROOT}, twice, error, "0x800B0109"},
+        {"still being written by another program", {}, {}, "launch", "",
+         [&](winsim::Machine& m) { m.openedByOthers[upper] = {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE}; }},
+        {"a folder of that name", {}, {}, "launch", "", [&](winsim::Machine& m) { m.folders.insert(upper); }},
+        {"wintrust.dll missing", {}, {}, error, "0x0000007E", [](winsim::Machine& m) { m.missingSystemDlls = {"WINTRUST.DLL"}; }},
+        {"crypt32.dll missing", {}, {}, error, "0x0000007E", [](winsim::Machine& m) { m.missingSystemDlls = {"CRYPT32.DLL"}; }},
+        {"an entry point missing", {}, {}, error, "0x0000007F",
+         [](winsim::Machine& m) { m.missingExports = {"WTHelperGetProvSignerFromChain"}; }},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.what);
+        m.modulePath = u"C:\\한 Setup\\DBSetup.exe";
+        winsim::ProcessScript script;
+        script.signature = c.signature;
+        m.AddExecutable(package, script);
+        if (c.arrange)
+            c.arrange(m);
+        LaunchSqlSetup();
+        const std::string line = BoxText("setup_command", {u8"C:\\한 Setup", u8"C:\\한 Setup"});
+        std::vector<std::string> verifies;
+        for (const winsim::ApiCall& call : m.calls)
+            if (call.function == "WinVerifyTrust" && call.args != "CLOSE")
+                verifies.push_back(call.args);
+        EXPECT_EQ(verifies, c.verifies);
+        EXPECT_EQ(m.processes.size(), c.reasonKind.empty() ? 1u : 0u);
+        if (c.reasonKind.empty())
+            EXPECT_TRUE(m.boxes.empty());
+        else if (c.reasonKind == "launch")
+            EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox(line));
+        else
+            EXPECT_EQ(m.ArgsOf("MessageBoxW"),
+                      std::vector<std::string>{"NULL, " + BoxText("package_refused", {winsim::Utf8(package), BoxText(c.reasonKind, {c.reason})}) +
+                                               ", " + BoxText("launch_error_caption") + ", 0x30"});
+    }
+}
+
 // Only a path with a unit to spare is whole; the buffer doubles up to the
 // longest path Windows has.
 TEST_F(SetupLaunchTest, ModulePathIsAskedAgainUntilItIsProvenWhole)

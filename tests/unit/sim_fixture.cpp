@@ -27,7 +27,9 @@ void SimTest::CheckMachine()
 {
     for (const std::string& fault : m.faults)
         ADD_FAILURE() << "simulated Windows noticed: " << fault;
-    EXPECT_EQ(m.OpenHandleCount(), 0) << "handles, keys or modules left open";
+    EXPECT_EQ(m.OpenHandleCount(), 0) << "handles, keys, modules or trust states left open";
+    for (const winsim::ProcessStarted& process : m.processes)
+        EXPECT_TRUE(process.heldAgainstWriting) << "started a file that could be rewritten while it started";
 }
 
 void SimTest::UseCodePage(UINT codePage)

@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include <wintrust.h>
+
 #include "state.h"
 
 namespace winsim {
@@ -27,6 +29,7 @@ struct Objects {
     uintptr_t nextHandle = 0x100;
     std::vector<SimProcess> processes;
     int kernel32References = 0;
+    DWORD lastError = 0;
 };
 
 Objects& objects()
@@ -35,7 +38,44 @@ Objects& objects()
     return instance;
 }
 
-const char* const kObjectKindNames[] = {"process", "thread", "token", "key"};
+const char* const kObjectKindNames[] = {"process", "thread", "token", "key", "file", "module", "trust state"};
+
+// The share-mode bits that an open's access needs of every other open of the file.
+DWORD ShareNeeded(DWORD access)
+{
+    return (access & GENERIC_READ ? FILE_SHARE_READ : 0) | (access & GENERIC_WRITE ? FILE_SHARE_WRITE : 0) |
+           (access & DELETE ? FILE_SHARE_DELETE : 0);
+}
+
+// Whether an open of the file at upper with access and share fits every open
+// of it held now, ours and another program's, as Windows checks share modes.
+bool CanOpen(const std::u16string& upper, DWORD access, DWORD share)
+{
+    std::vector<std::pair<DWORD, DWORD>> held;
+    const auto other = machine().openedByOthers.find(upper);
+    if (other != machine().openedByOthers.end())
+        held.push_back(other->second);
+    for (const auto& entry : objects().handles) {
+        if (entry.second.kind == ObjectKind::FILE && entry.second.path == Utf8(upper))
+            held.push_back({entry.second.access, entry.second.share});
+    }
+    for (const auto& open : held) {
+        if ((ShareNeeded(access) & ~open.second) != 0 || (ShareNeeded(open.first) & ~share) != 0)
+            return false;
+    }
+    return true;
+}
+
+// What the system DLLs that the product loads at run time export to it.
+const struct {
+    const char *module, *name;
+    FARPROC entry;
+} kSystemExports[] = {
+    {"WINTRUST.DLL", "WinVerifyTrust", (FARPROC)(void*)&WinVerifyTrust},
+    {"WINTRUST.DLL", "WTHelperProvDataFromStateData", (FARPROC)(void*)&WTHelperProvDataFromStateData},
+    {"WINTRUST.DLL", "WTHelperGetProvSignerFromChain", (FARPROC)(void*)&WTHelperGetProvSignerFromChain},
+    {"CRYPT32.DLL", "CertGetNameStringW", (FARPROC)(void*)&CertGetNameStringW},
+};
 
 // The program of a command line whose first token is quoted, as the
 // product's is; an unquoted one is taken up to its first space.
@@ -70,6 +110,17 @@ std::string Text(const char* text)
 void Log(const char* function, const std::string& args, const std::string& result)
 {
     machine().calls.push_back(ApiCall{function, args, result});
+}
+
+void SetLastErrorCode(DWORD error)
+{
+    objects().lastError = error;
+}
+
+bool WritableByOthers(const std::u16string& path)
+{
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    return CanOpen(UpperName(path), GENERIC_WRITE, all) || CanOpen(UpperName(path), DELETE, all);
 }
 
 void Fault(const std::string& what)
@@ -185,8 +236,42 @@ HMODULE GetModuleHandleA(LPCSTR name)
     return found;
 }
 
+HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    const std::string upper = UpperName(Utf8(name));
+    const std::string args = Format("%s, %s, 0x%x", Utf8(name).c_str(), file != NULL ? "file" : "NULL", (unsigned)flags);
+    if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32)
+        Fault("LoadLibraryExW looked beyond the system folder: " + args);
+    const bool exists = upper == "WINTRUST.DLL" || upper == "CRYPT32.DLL";
+    if (!exists || machine().missingSystemDlls.count(upper) != 0) {
+        SetLastErrorCode(ERROR_MOD_NOT_FOUND);
+        Log("LoadLibraryExW", args, "NULL");
+        return NULL;
+    }
+    KernelObject module{ObjectKind::MODULE};
+    module.path = upper;
+    Log("LoadLibraryExW", args, upper);
+    return (HMODULE)NewObject(module);
+}
+
+DWORD GetLastError()
+{
+    return objects().lastError;
+}
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
+    if (const KernelObject* loaded = FindObject((HANDLE)module, ObjectKind::MODULE)) {
+        FARPROC entry = NULL;
+        for (const auto& e : kSystemExports) {
+            if (loaded->path == e.module && strcmp(name, e.name) == 0 && machine().missingExports.count(name) == 0)
+                entry = e.entry;
+        }
+        if (entry == NULL)
+            SetLastErrorCode(ERROR_PROC_NOT_FOUND);
+        Log("GetProcAddress", loaded->path + ", " + name, entry != NULL ? "found" : "NULL");
+        return entry;
+    }
     if (module != kKernel32) {
         Fault("GetProcAddress on a module that is not loaded");
         return NULL;
@@ -233,6 +318,10 @@ BOOL SetDllDirectoryA(LPCSTR path)
 
 BOOL FreeLibrary(HMODULE module)
 {
+    if (CloseObject((HANDLE)module, ObjectKind::MODULE)) {
+        Log("FreeLibrary", "module", "");
+        return TRUE;
+    }
     Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
     if (module != kKernel32 || objects().kernel32References == 0) {
         Fault("FreeLibrary of a module that is not loaded");
@@ -288,14 +377,15 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
         Fault("CreateProcessW: the start-up record's cb is not its size");
     const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
     auto found = m.executables.find(UpperName(program));
-    if (found == m.executables.end()) {
+    // Windows opens the image for reading and execution, sharing reading and deletion.
+    if (found == m.executables.end() || !CanOpen(found->first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
         Log("CreateProcessW", args, "FALSE");
         return FALSE;
     }
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{commandLine});
+    m.processes.push_back(ProcessStarted{commandLine, !WritableByOthers(program)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};
@@ -355,8 +445,36 @@ BOOL CloseHandle(HANDLE handle)
     if (handle == kCurrentProcess)
         return TRUE;
     if (CloseObject(handle, ObjectKind::PROCESS) || CloseObject(handle, ObjectKind::THREAD) ||
-        CloseObject(handle, ObjectKind::TOKEN))
+        CloseObject(handle, ObjectKind::TOKEN) || CloseObject(handle, ObjectKind::FILE))
         return TRUE;
     Fault("CloseHandle of " + name);
     return FALSE;
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile)
+{
+    Machine& m = machine();
+    const std::u16string upper = UpperName(std::u16string(name));
+    const std::string args = Format("%s, 0x%x, 0x%x, %s, %u, 0x%x, %s", Utf8(name).c_str(), (unsigned)access,
+                                    (unsigned)share, security != NULL ? "security" : "NULL", (unsigned)disposition,
+                                    (unsigned)flags, templateFile != NULL ? "template" : "NULL");
+    if (disposition != OPEN_EXISTING)
+        Fault("CreateFileW: only opening a file that exists is simulated");
+    // A folder opened without backup semantics is refused as Windows refuses it.
+    const DWORD error = m.folders.count(upper) != 0           ? ERROR_ACCESS_DENIED
+                        : m.executables.count(upper) == 0     ? ERROR_FILE_NOT_FOUND
+                        : !CanOpen(upper, access, share)      ? ERROR_SHARING_VIOLATION
+                                                              : ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) {
+        SetLastErrorCode(error);
+        Log("CreateFileW", args, Format("INVALID_HANDLE_VALUE %u", (unsigned)error));
+        return INVALID_HANDLE_VALUE;
+    }
+    KernelObject file{ObjectKind::FILE};
+    file.path = Utf8(upper);
+    file.access = access;
+    file.share = share;
+    Log("CreateFileW", args, "file");
+    return NewObject(file);
 }

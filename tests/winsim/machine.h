@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,15 +54,25 @@ enum class PathCut {
     XP,     // documented for XP, and what Wine does: nSize units, no terminator
 };
 
+// What WinVerifyTrust finds in a file: its verdict from the cache alone and
+// with retrieval allowed (an online Windows fetches a root it lacks), and the
+// common name in the signer's certificate.
+struct Signature {
+    LONG cacheOnly = 0, withRetrieval = 0;
+    std::u16string signer = u"Microsoft Corporation";
+};
+
 // How a started process behaves: it ends runMs after it starts.
 struct ProcessScript {
     DWORD runMs = 0;
     DWORD exitCode = 0;
     std::function<void()> onExit;  // e.g. what it leaves in the registry
+    Signature signature;
 };
 
 struct ProcessStarted {
     std::u16string commandLine;
+    bool heldAgainstWriting;  // while it started, no one could open its file for writing
 };
 
 struct PostedMessage {
@@ -88,6 +99,10 @@ struct Machine {
 
     // Files that exist, by upper-case full path
     std::map<std::u16string, ProcessScript> executables;
+    std::set<std::u16string> folders;  // by upper-case full path
+    // Another program's open of a file, by upper-case full path: its access and share mode
+    std::map<std::u16string, std::pair<DWORD, DWORD>> openedByOthers;
+    std::set<std::string> missingSystemDlls, missingExports;  // by upper-case name; exports as named
     bool getExitCodeFails = false;
     bool waitFails = false;  // waiting on a process handle fails
 

@@ -25,16 +25,17 @@ std::string Text(const char* text);
 void Log(const char* function, const std::string& args, const std::string& result);
 void Fault(const std::string& what);
 
-enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY };
+enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE };
 
 struct KernelObject {
     explicit KernelObject(ObjectKind objectKind) : kind(objectKind) {}
 
     ObjectKind kind;
-    size_t process = 0;  // PROCESS, THREAD: index into the started processes
-    DWORD access = 0;    // TOKEN, REGKEY: rights granted
+    size_t process = 0;  // PROCESS, THREAD: index into the started processes; TRUST_STATE: its record
+    DWORD access = 0;    // TOKEN, REGKEY, FILE: rights granted
+    DWORD share = 0;     // FILE
     RegView view = RegView::NATIVE;  // REGKEY
-    std::string path;                // REGKEY
+    std::string path;                // REGKEY; FILE, MODULE: upper-case, in UTF-8
 };
 
 HANDLE NewObject(const KernelObject& object);
@@ -42,6 +43,9 @@ HANDLE NewObject(const KernelObject& object);
 KernelObject* FindObject(HANDLE handle, ObjectKind kind);
 bool CloseObject(HANDLE handle, ObjectKind kind);
 std::string HandleName(HANDLE handle);
+void SetLastErrorCode(DWORD error);
+// Whether another program could now open path for writing, deleting or renaming.
+bool WritableByOthers(const std::u16string& path);
 
 // Moves simulated time forward, ending processes and delivering messages.
 void AdvanceTo(DWORD ms);

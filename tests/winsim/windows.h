@@ -49,8 +49,18 @@ typedef intptr_t (*FARPROC)();
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_MORE_DATA 234L
+// Signature verdicts
+#define TRUST_E_NOSIGNATURE ((LONG)0x800B0100)
+#define TRUST_E_BAD_DIGEST ((LONG)0x80096010)
+#define TRUST_E_EXPLICIT_DISTRUST ((LONG)0x800B0111)
+#define CERT_E_EXPIRED ((LONG)0x800B0101)
+#define CERT_E_UNTRUSTEDROOT ((LONG)0x800B0109)
+#define CERT_E_CHAINING ((LONG)0x800B010A)
 
 // Registry
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
@@ -82,6 +92,17 @@ typedef intptr_t (*FARPROC)();
 #define MB_TYPEMASK 0x0000000FL
 #define IDOK 1
 #define IDCANCEL 2
+
+// Files
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define DELETE 0x00010000L
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
 
 // Processes and waits
 #define STILL_ACTIVE 259
@@ -175,6 +196,8 @@ typedef struct _TOKEN_PRIVILEGES {
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 HMODULE LoadLibraryA(LPCSTR name);
 HMODULE GetModuleHandleA(LPCSTR name);
+HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags);
+DWORD GetLastError();
 BOOL SetDefaultDllDirectories(DWORD directoryFlags);
 BOOL SetDllDirectoryA(LPCSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
@@ -195,6 +218,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -1,0 +1,18 @@
+// Whether the setup package, which runs with our administrator rights, is
+// Microsoft's own: asked of Windows's trust provider, never of the file alone.
+#pragma once
+
+#include <windows.h>
+
+#include "afxstrw.h"
+
+// Why a package was refused: our words in code page 932, then, where another
+// publisher signed it, that publisher's name as its certificate holds it.
+struct CTrustRefusal {
+    CString strReason;
+    CStringW strSigner;
+};
+
+// TRUE if the open file at path carries a valid signature whose signer's
+// common name is exactly "Microsoft Corporation". Otherwise fills refusal.
+BOOL IsSignedByMicrosoft(HANDLE file, const CStringW& path, CTrustRefusal& refusal);
