@@ -97,7 +97,8 @@ def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
 PACKAGE = Layout(package=True)
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
-# it runs, planted beside it, with Wine told to prefer the planted copies.
+# it runs, and the two that checking the setup package's signature loads,
+# planted beside it, with Wine told to prefer the planted copies.
 # Those that Wine's own system DLLs load while the program starts, before any
 # code of its own runs (version, imm32, ucrtbase, sechost, zlib1, win32u),
 # are left out: on Windows they are known DLLs or not loaded at all, and a
@@ -106,7 +107,7 @@ PACKAGE = Layout(package=True)
 # it by a search that ignores the process's DLL directories; on Windows all
 # three are known DLLs.
 PLANTED = ("uxtheme", "dwmapi", "cryptbase", "winmm", "comctl32", "msimg32", "oleaut32", "propsys", "shcore", "userenv", "profapi", "wtsapi32", "sspicli", "bcrypt", "msctf",
-           "windowscodecs")
+           "windowscodecs", "wintrust", "crypt32")
 PLANTING = Layout(package=True, planted=PLANTED)
 
 SCENARIOS = (
