@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Measures DBSetup.exe: size, how soon its first box appears, how late it sees
-the setup's end, and what it costs while it waits. Each figure is the median
-and spread of repeated runs under Wine; run it on demand, not as a test.
+the setup's end, what it costs while it waits, and what checking the setup
+package's signature costs. Each figure is the median and spread of repeated
+runs under Wine; run it on demand, not as a test.
 
   bench/run_bench.py [--runs N] [--build build/host] [--seed S]
 """
 import argparse
+import hashlib
 import random
+import shutil
 import statistics
+import subprocess
 import sys
 from dataclasses import replace
 from pathlib import Path
@@ -17,6 +21,8 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winebox  # noqa: E402
 
 SIZE_BUDGET = 32 * 1024
+# The signed stand-ins whose checks are compared, in MB (10^6 bytes) before signing.
+PACKAGE_SIZES_MB = (1, 200)
 
 
 def spread(values, digits: int = 0) -> str:
@@ -35,12 +41,70 @@ def first_box_ms(run: winebox.Run) -> float:
     return run.boxes[0]["t"] * 1000
 
 
+def padded_package_tools(tools: Path, folder: Path, megabytes: int) -> str:
+    """A tools folder (box reader, SHA-256 reference) whose stand-in is padded to the size,
+    then signed as "Microsoft Corporation", so that the padding is hashed; its SHA-256."""
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    for name in ("boxreader64.exe", "sha256ref32.exe"):
+        shutil.copy2(tools / name, folder / name)
+    unsigned = (tools / "standin64.exe").read_bytes()
+    (folder / "padded.exe").write_bytes(unsigned + bytes(megabytes * 10**6 - len(unsigned)))
+    keys = tools / "keys"
+    subprocess.run(["osslsigncode", "sign", "-certs", str(keys / "microsoft.pem"), "-key", str(keys / "microsoft.key"),
+                    "-ac", str(keys / "ca.pem"), "-h", "sha256", "-in", str(folder / "padded.exe"),
+                    "-out", str(folder / "standin64-signed.exe")], check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL)
+    (folder / "padded.exe").unlink()
+    return hashlib.sha256((folder / "standin64-signed.exe").read_bytes()).hexdigest()
+
+
+def package_start_ms(run: winebox.Run) -> float:
+    """From the installer's start (as the box reader started it) to the setup package's start."""
+    started = run.logged("start")
+    if not started or not run.boxes:
+        raise winebox.WineError("the setup package was not started")
+    return int(started) - (run.boxes[0]["epoch_ms"] - run.boxes[0]["t"] * 1000)
+
+
+def signature_check_cost(exe: Path, tools: Path, prefix: winebox.Prefix, work: Path, runs: int) -> None:
+    """The check's extra time for a large package over a small one, against a program that
+    reads the same two files once and hashes them with SHA-256, through the same Wine."""
+    digests = {mb: padded_package_tools(tools, work / f"package-{mb}mb", mb) for mb in PACKAGE_SIZES_MB}
+    check, reference = {mb: [] for mb in PACKAGE_SIZES_MB}, {mb: [] for mb in PACKAGE_SIZES_MB}
+    for _ in range(runs):
+        for mb in PACKAGE_SIZES_MB:
+            run = winebox.run_program(prefix, exe, work / f"package-{mb}mb", "win10", ("CANCEL",), (),
+                                      winebox.Layout(package=True), ("sha256ref32.exe",))
+            check[mb].append(package_start_ms(run))
+            hashed = run.extras[0]
+            if not hashed.boxes or hashed.boxes[0]["text"] != digests[mb]:
+                raise winebox.WineError(f"the reference did not hash the {mb} MB package rightly")
+            reference[mb].append(first_box_ms(hashed))
+    small, large = PACKAGE_SIZES_MB
+    extra_check = [b - a for a, b in zip(check[small], check[large])]
+    extra_reference = [b - a for a, b in zip(reference[small], reference[large])]
+    ratio = statistics.median(extra_check) / statistics.median(extra_reference)
+    per_100mb = 100 / (large - small)
+    print(f"installer's start to the signed package's start, ms: {small} MB {spread(check[small])}; "
+          f"{large} MB {spread(check[large])}")
+    print(f"reference (read once, SHA-256 through CryptoAPI), start to digest, ms: {small} MB "
+          f"{spread(reference[small])}; {large} MB {spread(reference[large])}")
+    print(f"extra for {large - small} MB more, ms, in the same run: check {spread(extra_check)}; "
+          f"reference {spread(extra_reference)}; ratio of medians {ratio:.2f} (target at most 1.3); per 100 MB: "
+          f"check {statistics.median(extra_check) * per_100mb:.0f} ms, "
+          f"reference {statistics.median(extra_reference) * per_100mb:.0f} ms")
+    for mb in PACKAGE_SIZES_MB:
+        shutil.rmtree(work / f"package-{mb}mb")
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--build", default=str(ROOT / "build" / "host"))
     parser.add_argument("--seed", type=int, default=None, help="for the setup's random run times")
     parser.add_argument("--cpu-pairs", type=int, default=3, help="runs with a 10 s and a 20 s setup")
+    parser.add_argument("--check-runs", type=int, default=5, help="runs with each signed package size")
     args = parser.parse_args()
     build = Path(args.build)
     # The yardsticks are built next to DBSetup.exe, the same way (cmake/windows_flags.cmake).
@@ -94,6 +158,8 @@ def main() -> int:
         pairs.append(f"{cpu[10]}/{cpu[20]}")
     print(f"processor time of the wait, ms per second of waiting (20 s setup minus 10 s setup, over 10 s): "
           f"{spread(per_second, 2)} from processor ms (10 s/20 s) {', '.join(pairs)}; peak working set under Wine and qemu, KiB: {spread(peaks)}")
+
+    signature_check_cost(exe, tools, prefix, build / "bench", args.check_runs)
     return 0
 
 

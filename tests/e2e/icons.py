@@ -3,7 +3,8 @@
 Wine's stock icons differ in colour: the exclamation mark is yellow, the
 information and question marks blue (the product shows no other). Of the two blue ones
 the question mark's white glyph covers more of its circle (about 5.6 % against
-3.4 % for the "i"). The icon sits at the left of the box, below the title bar."""
+3.4 % for the "i"). The icon sits at the left of the box, below the title bar,
+centred on a text taller than itself."""
 import itertools
 import struct
 from pathlib import Path
@@ -35,7 +36,7 @@ def read_bmp(path: Path):
 
 
 def icon_area(width, height):
-    return itertools.product(range(min(width, 70)), range(28, min(height, 90)))  # below the title bar
+    return itertools.product(range(min(width, 70)), range(28, height))  # below the title bar
 
 
 def glyph_share(width, height, pixel) -> float:

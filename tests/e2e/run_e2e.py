@@ -5,7 +5,7 @@
   run_e2e.py scenario NAME --work DIR --exe DBSetup.exe --tools DIR
   run_e2e.py demo     --work DIR --exe DBSetup.exe --tools DIR --shots DIR
   run_e2e.py pictures --work DIR --exe DBSetup.exe --tools DIR --out DIR
-  run_e2e.py conformance PREFIX --work DIR --exe conformance.exe
+  run_e2e.py conformance PREFIX --work DIR --exe conformance.exe --tools DIR
   run_e2e.py list
 
 --work holds the Wine prefixes; --tools the helpers built with them (box readers, stand-in, ...).
@@ -152,14 +152,17 @@ def cmd_pictures(args) -> int:
 
 # Where conformance.exe checks that it lies: Japanese, "¥", "é", and "한", which code page 932 lacks.
 CONFORMANCE_FOLDER = "表ソa能 表b¥é한"
+# The stand-ins whose signatures it checks, beside it.
+CONFORMANCE_FILES = (("signed.exe", "signed"), ("unsigned.exe", "unsigned"), ("tampered.exe", "damaged"))
 
 
 def cmd_conformance(args) -> int:
     """The checks of the simulated Windows' claims, run from a Japanese folder; exits as they do."""
     prefix = prefix_for(args.work, args.prefix)
     prefix.stop()
-    exe = winebox.lay_out(prefix, Path(args.exe), Path(args.exe).parent,
-                          winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe"))
+    exe = winebox.lay_out(prefix, Path(args.exe), Path(args.tools),
+                          winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe",
+                                         beside=CONFORMANCE_FILES))
     with prefix.on_screen():  # it shows message boxes, which need an X display in every Wine process it meets
         prefix.set_windows_version("win10")
         prefix.log.write_text("")
@@ -180,7 +183,7 @@ ARGUMENTS = {
     "scenario": ("name", "--work", "--exe", "--tools"),
     "demo": ("--work", "--exe", "--tools", "--shots"),
     "pictures": ("--work", "--exe", "--tools", "--out"),
-    "conformance": ("prefix", "--work", "--exe"),
+    "conformance": ("prefix", "--work", "--exe", "--tools"),
     "list": (),
 }
 CHOICES = {"name": list(BY_NAME), "prefix": list(winebox.PREFIXES)}

@@ -3,7 +3,7 @@ import re
 from dataclasses import dataclass, replace
 from pathlib import Path
 
-from winebox import Layout, RegValue
+from winebox import SETUP_PACKAGE, Layout, RegValue
 
 
 def load_texts() -> dict:
@@ -75,6 +75,13 @@ def launch_error(folder: str) -> Box:
     return Box(TEXTS["launch_error"] % setup_command(folder), caption=TEXTS["launch_error_caption"])
 
 
+def package_refused(folder: str, reason: str) -> Box:
+    """The refusal of the package in C:\\folder, for a reason: a refusal_error or refusal_signer text."""
+    return Box(TEXTS["package_refused"] % (f"C:\\{folder}\\{SETUP_PACKAGE}", reason),
+               caption=TEXTS["launch_error_caption"])
+
+
+UNSIGNED = TEXTS["refusal_error"] % "0x800B0100"  # TRUST_E_NOSIGNATURE
 OS_UNKNOWN = Box(TEXTS["os_unknown"] % PRODUCT)
 INSTALL_FAILED = Box(TEXTS["install_failed"] % PRODUCT)
 
@@ -90,7 +97,8 @@ def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
 PACKAGE = Layout(package=True)
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
-# it runs, planted beside it, with Wine told to prefer the planted copies.
+# it runs, and the two that checking the setup package's signature loads,
+# planted beside it, with Wine told to prefer the planted copies.
 # Those that Wine's own system DLLs load while the program starts, before any
 # code of its own runs (version, imm32, ucrtbase, sechost, zlib1, win32u),
 # are left out: on Windows they are known DLLs or not loaded at all, and a
@@ -99,7 +107,7 @@ PACKAGE = Layout(package=True)
 # it by a search that ignores the process's DLL directories; on Windows all
 # three are known DLLs.
 PLANTED = ("uxtheme", "dwmapi", "cryptbase", "winmm", "comctl32", "msimg32", "oleaut32", "propsys", "shcore", "userenv", "profapi", "wtsapi32", "sspicli", "bcrypt", "msctf",
-           "windowscodecs")
+           "windowscodecs", "wintrust", "crypt32")
 PLANTING = Layout(package=True, planted=PLANTED)
 
 SCENARIOS = (
@@ -141,6 +149,15 @@ SCENARIOS = (
              icons=("none",)),
     Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False,
              icons=("exclamation", "none")),
+    # A package without Microsoft's valid signature is refused and never started.
+    Scenario("unsigned_package_refused", "win64", "win10", (package_refused("Setup", UNSIGNED), INSTALL_FAILED),
+             layout=Layout(package=True, variant="unsigned"), setup_started=False, icons=("exclamation", "none")),
+    Scenario("damaged_package_refused", "win64", "win10",
+             (package_refused("Setup", TEXTS["refusal_error"] % "0x80096010"), INSTALL_FAILED),  # TRUST_E_BAD_DIGEST
+             layout=Layout(package=True, variant="damaged"), setup_started=False),
+    Scenario("other_signer_refused", "win64", "win10",
+             (package_refused("Setup", TEXTS["refusal_signer"] % "DBSetup Test Publisher"), INSTALL_FAILED),
+             layout=Layout(package=True, variant="other_signer"), setup_started=False),
     Scenario("setup_fails_but_registers", "win64", "win10", (restart_question(),), answers=("CANCEL",),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"),)), setup_started=True),
     Scenario("setup_runs_3s", "win64", "win10", (restart_question(),), answers=("CANCEL",),
@@ -187,6 +204,9 @@ def in_code_page(prefix: str) -> tuple:
                  layout=Layout(folder=folder), setup_started=False),
         Scenario(f"instance_found_{prefix}", prefix, "win10", (already_installed("Microsoft SQL Server 2017"),),
                  registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+        Scenario(f"unsigned_package_refused_{prefix}", prefix, "win10",
+                 (package_refused(folder, UNSIGNED), INSTALL_FAILED),
+                 layout=Layout(folder=folder, package=True, variant="unsigned"), setup_started=False),
     )
 
 

@@ -40,6 +40,12 @@ PREFIXES = {
 DLL_OVERRIDES = "mscoree,mshtml="
 REPO = Path(__file__).resolve().parents[2]
 SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
+# The stand-in's variants, by file in the tools folder ({} the prefix's bitness): signed
+# as "Microsoft Corporation" or as another publisher by the build's throwaway authority,
+# unsigned, and damaged: the signed one with a byte of the DOS stub's message changed,
+# which the image digest covers, while the signature and the code stay as they were.
+PACKAGE_FILES = {"signed": "standin{}-signed.exe", "other_signer": "standin{}-other.exe",
+                 "unsigned": "standin{}.exe", "damaged": "standin{}-signed.exe"}
 
 
 @dataclass(frozen=True)
@@ -57,11 +63,13 @@ class Layout:
     folder: str = "Setup"          # under C:\, may hold spaces and Japanese
     exe_name: str = "DBSetup.exe"
     package: bool = False          # the setup stand-in and the answer file beside it
+    variant: str = "signed"        # which stand-in: see PACKAGE_FILES
     decoys: tuple = ()             # more folders holding the stand-in as the package: none may run
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
     trace_processes: bool = False  # log every process Wine starts, to see a restart request
     screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
     planted: tuple = ()            # DLLs to plant beside it, each marking its own loading; Wine prefers them
+    beside: tuple = ()             # (name, variant) pairs: more stand-ins beside it, under other names
 
 
 @dataclass
@@ -213,6 +221,14 @@ def parse_boxes(path: Path) -> Run:
     return run
 
 
+def copy_package(tools: Path, variant: str, arch: str, target: Path) -> None:
+    data = (Path(tools) / PACKAGE_FILES[variant].format(64 if arch == "win64" else 32)).read_bytes()
+    if variant == "damaged":
+        at = data.index(b"DOS mode")
+        data = data[:at] + b"d" + data[at + 1:]
+    target.write_bytes(data)
+
+
 def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     """Copies the program (and the package) into a fresh folder; returns the program's path."""
     folders = [prefix.drive_c.joinpath(*f.split("\\")) for f in (layout.folder,) + layout.decoys]
@@ -221,13 +237,15 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     for i, folder in enumerate(folders):
         folder.mkdir(parents=True, exist_ok=True)
         if layout.package or i > 0:
-            shutil.copy2(Path(tools) / "standin64.exe", folder / SETUP_PACKAGE)
+            copy_package(tools, layout.variant, prefix.arch, folder / SETUP_PACKAGE)
             shutil.copy2(REPO / "res" / "ConfigurationFile.ini", folder / "ConfigurationFile.ini")
     folder = folders[0]
     target = folder / layout.exe_name
     shutil.copy2(exe, target)
     for name in layout.planted:
         shutil.copy2(Path(tools) / "planted32.dll", folder / f"{name}.dll")
+    for name, variant in layout.beside:
+        copy_package(tools, variant, prefix.arch, folder / name)
     return target
 
 

@@ -6,7 +6,7 @@
  *   DBSETUP_STANDIN_DELAY_MS      run this long before ending
  *   DBSETUP_STANDIN_EXIT_CODE     end with this code (default 0)
  *   DBSETUP_STANDIN_WRITE_NOTHING leave the registry as it is
- *   DBSETUP_STANDIN_LOG           append the command line and the end time here */
+ *   DBSETUP_STANDIN_LOG           append the start time, the command line and the end time here */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -84,6 +84,7 @@ static BOOL set_string(const wchar_t *key_path, const wchar_t *value_name, const
 
 int wmain(void)
 {
+    log_line(L"start %llu", now_ms());
     const wchar_t *command_line = GetCommandLineW();
     log_line(L"command %ls", command_line);
 
