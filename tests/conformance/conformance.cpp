@@ -346,6 +346,13 @@ LONG VerifyHeld(const WCHAR* path, WCHAR* signer, DWORD size)
     return result;
 }
 
+// The error of an open, or 0 for one that succeeded (and is closed).
+DWORD OpenError(const WCHAR* path, DWORD access, DWORD share)
+{
+    HANDLE file = CreateFileW(path, access, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? GetLastError() : (CloseHandle(file), 0);
+}
+
 void CheckPackageTrust(const WCHAR* modulePath)
 {
     WCHAR path[1100], signer[64];
@@ -360,35 +367,23 @@ void CheckPackageTrust(const WCHAR* modulePath)
            "%s: 0x%08X, expected 0x%08X", file.name == kPackageFiles[0].name ? "unsigned" : "signed or tampered",
            (unsigned)result, (unsigned)file.result);
     }
-    // Held with FILE_SHARE_READ, the file can be neither written nor deleted; once let go, it can.
+    // Held as the installer holds it, the file can be neither written nor deleted; let go, it can be written.
+    // A folder and a missing file are what the installer reports as a launch error.
     Beside(modulePath, u"signed.exe", path);
     const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    for (DWORD access : {(DWORD)GENERIC_WRITE, (DWORD)DELETE, (DWORD)GENERIC_WRITE}) {
-        const bool letGo = held == INVALID_HANDLE_VALUE;
-        HANDLE other = CreateFileW(path, access, all, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        const DWORD error = other == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-        ok(letGo ? other != INVALID_HANDLE_VALUE : error == ERROR_SHARING_VIOLATION,
-           "CreateFileW(signed.exe, access, all sharing)", "access 0x%X, %s: error %u", (unsigned)access,
-           letGo ? "let go" : "held", (unsigned)error);
-        if (other != INVALID_HANDLE_VALUE)
-            CloseHandle(other);
-        if (access == DELETE && !letGo && CloseHandle(held))
-            held = INVALID_HANDLE_VALUE;
-    }
-    // What the installer reports as a launch error: a folder, a missing file; and a check that cannot be made.
+    const DWORD write = OpenError(path, GENERIC_WRITE, all), remove = OpenError(path, DELETE, all);
+    CloseHandle(held);
+    const DWORD letGo = OpenError(path, GENERIC_WRITE, all);
     Beside(modulePath, u"", path);
     path[std::char_traits<char16_t>::length((const char16_t*)path) - 1] = 0;  // our folder, without its backslash
-    const struct { const WCHAR* path; DWORD error; } opens[] = {
-        {path, ERROR_ACCESS_DENIED}, {(const WCHAR*)u"C:\\dbsetup-missing.exe", ERROR_FILE_NOT_FOUND}};
-    for (const auto& open : opens) {
-        HANDLE file = CreateFileW(open.path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-        ok(error == open.error, "CreateFileW(GENERIC_READ, FILE_SHARE_READ)", "error %u, expected %u", (unsigned)error,
-           (unsigned)open.error);
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-    }
+    const DWORD folder = OpenError(path, GENERIC_READ, FILE_SHARE_READ);
+    const DWORD missing = OpenError((const WCHAR*)u"C:\\dbsetup-missing.exe", GENERIC_READ, FILE_SHARE_READ);
+    ok(write == ERROR_SHARING_VIOLATION && remove == ERROR_SHARING_VIOLATION && letGo == 0 &&
+           folder == ERROR_ACCESS_DENIED && missing == ERROR_FILE_NOT_FOUND,
+       "CreateFileW: a held file written and deleted, let go and written; a folder; a missing file",
+       "errors %u %u, %u; %u; %u", (unsigned)write, (unsigned)remove, (unsigned)letGo, (unsigned)folder,
+       (unsigned)missing);
     HMODULE wintrust = LoadLibraryExW((const WCHAR*)u"wintrust.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     const bool found = wintrust != NULL && GetProcAddress(wintrust, "WTHelperGetProvSignerFromChain") != NULL;
     const bool missingEntry = wintrust != NULL && GetProcAddress(wintrust, "DBSetupNoSuchEntry") == NULL &&
