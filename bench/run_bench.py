@@ -74,10 +74,11 @@ def signature_check_cost(exe: Path, tools: Path, prefix: winebox.Prefix, work: P
     check, reference = {mb: [] for mb in PACKAGE_SIZES_MB}, {mb: [] for mb in PACKAGE_SIZES_MB}
     for _ in range(runs):
         for mb in PACKAGE_SIZES_MB:
-            run = winebox.run_program(prefix, exe, work / f"package-{mb}mb", "win10", ("CANCEL",), (),
-                                      winebox.Layout(package=True), ("sha256ref32.exe",))
-            check[mb].append(package_start_ms(run))
-            hashed = run.extras[0]
+            folder = work / f"package-{mb}mb"
+            check[mb].append(package_start_ms(winebox.run_program(prefix, exe, folder, "win10", ("CANCEL",), (),
+                                                                  winebox.Layout(package=True))))
+            hashed = winebox.run_program(prefix, folder / "sha256ref32.exe", folder, "win10", (), (),
+                                         winebox.Layout(package=True, exe_name="sha256ref32.exe"))
             if not hashed.boxes or hashed.boxes[0]["text"] != digests[mb]:
                 raise winebox.WineError(f"the reference did not hash the {mb} MB package rightly")
             reference[mb].append(first_box_ms(hashed))
