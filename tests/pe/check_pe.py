@@ -91,6 +91,8 @@ class PeTest(unittest.TestCase):
         # A supported OS would change the version Windows reports to the program.
         read = ElementTree.fromstring(manifest)
         self.assertEqual(read.findall('.//{*}compatibility') + read.findall('.//{*}supportedOS'), [])
+        # The setup package needs administrator rights, and the installer asks for them once.
+        self.assertEqual([e.get('level') for e in read.findall('.//{*}requestedExecutionLevel')], ['requireAdministrator'])
 
 
 class SignedPeTest(unittest.TestCase):
