@@ -11,18 +11,10 @@ class InstallCheckTest : public SimTest {};
 const std::string kProduct = BoxText("product");
 const std::string kUnrecognised = BoxText("os_unknown", {kProduct});
 
-std::string TooOld(const std::string& os)
-{
-    return BoxText("os_too_old", {os, kProduct});
-}
-
-std::string ThirtyTwoBit(const std::string& os)
-{
-    return BoxText("os_32bit", {os, kProduct});
-}
-
 TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
 {
+    const auto TooOld = [](const char* os) { return BoxText("os_too_old", {os, kProduct}); };
+    const auto ThirtyTwoBit = [](const char* os) { return BoxText("os_32bit", {os, kProduct}); };
     struct Case {
         DWORD major, minor;
         bool is64Bit;

@@ -111,16 +111,15 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     }
     args += Format(", %u, %s, %s", (unsigned)bufferLength, previousState ? "previous" : "NULL",
                    returnLength ? "length" : "NULL");
+    Log("AdjustTokenPrivileges", args);
     KernelObject* object = FindObject(token, ObjectKind::TOKEN);
     const DWORD needed = (DWORD)sizeof(TOKEN_PRIVILEGES);
     // The simulation knows one privilege at a time only.
     const bool refused = object == NULL || !(object->access & TOKEN_ADJUST_PRIVILEGES) ||
                          (previousState != NULL && (!(object->access & TOKEN_QUERY) || bufferLength < needed)) ||
                          newState == NULL || newState->PrivilegeCount != 1 || disableAll;
-    if (refused) {
-        Log("AdjustTokenPrivileges", args, "FALSE");
+    if (refused)
         return FALSE;
-    }
     const LUID_AND_ATTRIBUTES& entry = newState->Privileges[0];
     const bool isShutdown = entry.Luid.LowPart == kShutdownPrivilege.LowPart &&
                             entry.Luid.HighPart == kShutdownPrivilege.HighPart;
@@ -131,11 +130,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     }
     if (returnLength != NULL)
         *returnLength = needed;
-    if (!isShutdown) {
-        Log("AdjustTokenPrivileges", args, "TRUE not all assigned");
-        return TRUE;
-    }
-    m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
-    Log("AdjustTokenPrivileges", args, "TRUE");
+    if (isShutdown)
+        m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     return TRUE;
 }

@@ -103,9 +103,9 @@ std::string Format(const char* format, ...)
     return text;
 }
 
-void Log(const char* function, const std::string& args, const std::string& result)
+void Log(const char* function, const std::string& args)
 {
-    machine().calls.push_back(ApiCall{function, args, result});
+    machine().calls.push_back(ApiCall{function, args});
 }
 
 void SetLastErrorCode(DWORD error)
@@ -270,7 +270,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
         if (strcmp(name, export_.name) == 0 && export_.present)
             entry = export_.entry;
     }
-    Log("GetProcAddress", Format("kernel32, %s", name), entry != NULL ? "found" : "NULL");
     return entry;
 }
 
@@ -296,7 +295,6 @@ BOOL FreeLibrary(HMODULE module)
 {
     if (CloseObject((HANDLE)module, ObjectKind::MODULE))
         return TRUE;
-    Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
     if (module != kKernel32 || objects().kernel32References == 0) {
         Fault("FreeLibrary of a module that is not loaded");
         return FALSE;
@@ -318,7 +316,7 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64)
     return TRUE;
 }
 
-DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
+DWORD GetModuleFileNameW(HMODULE, LPWSTR fileName, DWORD size)
 {
     const std::u16string& path = machine().modulePath;
     const bool fits = path.size() < size;
@@ -327,8 +325,6 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
         memcpy(fileName, path.c_str(), (fits ? length + 1 : size) * sizeof(WCHAR));
     if (length != 0 && !fits && machine().modulePathCut == PathCut::VISTA)
         fileName[size - 1] = u'\0';
-    Log("GetModuleFileNameW", Format("%s, %u", module == NULL ? "NULL" : "module", (unsigned)size),
-        Format("%u", (unsigned)length));
     return length;
 }
 
@@ -339,10 +335,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 {
     Machine& m = machine();
     const auto shown = [](LPCWSTR text) { return text != NULL ? Utf8(text) : std::string("NULL"); };
-    const std::string args = Format(
+    Log("CreateProcessW", Format(
         "%s, %s, %s, %s, %d, 0x%x, %s, %s", shown(applicationName).c_str(), shown(commandLine).c_str(),
         processAttributes ? "attributes" : "NULL", threadAttributes ? "attributes" : "NULL", inheritHandles,
-        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str());
+        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str()));
     if (startupInfo->cb != sizeof(*startupInfo))
         Fault("CreateProcessW: the start-up record's cb is not its size");
     // Windows reads every member: a stale one names a desktop, a title or handles, and the package may not start.
@@ -351,10 +347,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
     auto found = m.executables.find(UpperName(program));
     // Windows opens the image for reading and execution, sharing reading and deletion.
-    if (found == m.executables.end() || !CanOpen(found->first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
-        Log("CreateProcessW", args, "FALSE");
+    if (found == m.executables.end() || !CanOpen(found->first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE))
         return FALSE;
-    }
     const ProcessScript& script = found->second;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
@@ -365,8 +359,6 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     thread.process = index;
     processInformation->hProcess = NewObject(process);
     processInformation->hThread = NewObject(thread);
-    Log("CreateProcessW", args,
-        "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
     // A program that does nothing ends at once.
     AdvanceTo(m.nowMs);
     return TRUE;
@@ -400,14 +392,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    const std::string name = HandleName(handle);
-    Log("CloseHandle", name, "");
-    if (handle == kCurrentProcess)
-        return TRUE;
-    if (CloseObject(handle, ObjectKind::PROCESS) || CloseObject(handle, ObjectKind::THREAD) ||
+    if (handle == kCurrentProcess || CloseObject(handle, ObjectKind::PROCESS) || CloseObject(handle, ObjectKind::THREAD) ||
         CloseObject(handle, ObjectKind::TOKEN) || CloseObject(handle, ObjectKind::FILE))
         return TRUE;
-    Fault("CloseHandle of " + name);
+    Fault("CloseHandle of " + HandleName(handle));
     return FALSE;
 }
 

@@ -30,8 +30,7 @@ struct RegKey {
 
 struct ApiCall {
     std::string function;
-    std::string args;    // the arguments as the product passed them, comma-separated
-    std::string result;  // the return value, and out-values where they matter
+    std::string args;  // the arguments as the product passed them, comma-separated
 };
 
 // Thrown when simulated time passes a limit: the product is waiting forever.

@@ -20,7 +20,7 @@ std::basic_string<Char> UpperName(std::basic_string<Char> text)
 }
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Log(const char* function, const std::string& args, const std::string& result);
+void Log(const char* function, const std::string& args);
 void Fault(const std::string& what);
 
 enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE };

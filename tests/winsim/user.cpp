@@ -70,8 +70,7 @@ int ShowBox(const char* function, HWND owner, const std::u16string& text, const 
     if (answer != 0)
         m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, answer});
     Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Utf8(text).c_str(),
-                         Utf8(caption).c_str(), type),
-        Format("%d", answer));
+                         Utf8(caption).c_str(), type));
     return answer;
 }
 
@@ -93,8 +92,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
                                 DWORD milliseconds, DWORD wakeMask)
 {
     Machine& m = machine();
-    const std::string args = Format("%u, %s, %d, %u, 0x%x", (unsigned)count, handles ? "handles" : "NULL",
-                                    waitAll, (unsigned)milliseconds, (unsigned)wakeMask);
+    Log("MsgWaitForMultipleObjects", Format("%u, %s, %d, %u, 0x%x", (unsigned)count, handles ? "handles" : "NULL",
+                                            waitAll, (unsigned)milliseconds, (unsigned)wakeMask));
     if (count != 0 || handles != NULL || milliseconds == INFINITE || !(wakeMask & QS_POSTMESSAGE))
         Fault("MsgWaitForMultipleObjects: only a timed wait for posted messages, on no handle, is simulated");
     // Every simulated message is posted: one in the queue, or posted before the timeout, wakes the wait.
@@ -102,22 +101,18 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     const DWORD timeoutAt = m.nowMs + milliseconds;
     const bool woken = !queue().empty() || (!m.incoming.empty() && m.incoming.front().atMs <= timeoutAt);
     AdvanceTo(!woken ? timeoutAt : queue().empty() ? m.incoming.front().atMs : m.nowMs);
-    Log("MsgWaitForMultipleObjects", args, woken ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
     return woken ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg)
 {
-    const std::string args = Format("msg, %s, %u, %u, %u", window ? "window" : "NULL", filterMin, filterMax, removeMsg);
+    Log("PeekMessageA", Format("msg, %s, %u, %u, %u", window ? "window" : "NULL", filterMin, filterMax, removeMsg));
     DeliverDueMessages();
-    if (queue().empty()) {
-        Log("PeekMessageA", args, "FALSE");
+    if (queue().empty())
         return FALSE;
-    }
     *msg = queue().front();
     if (removeMsg & PM_REMOVE)
         queue().pop_front();
-    Log("PeekMessageA", args, Format("TRUE 0x%x", msg->message));
     return TRUE;
 }
 
@@ -141,6 +136,6 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason)
     Machine& m = machine();
     m.restartRequested = (flags & EWX_REBOOT) != 0;
     m.privilegeEnabledAtRestart = m.shutdownPrivilegeEnabled;
-    Log("ExitWindowsEx", Format("0x%x, 0x%x", flags, (unsigned)reason), "TRUE");
+    Log("ExitWindowsEx", Format("0x%x, 0x%x", flags, (unsigned)reason));
     return TRUE;
 }

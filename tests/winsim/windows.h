@@ -42,7 +42,6 @@ typedef intptr_t (*FARPROC)();
 #define FALSE 0
 #define MAX_PATH 260
 #define MAX_LEADBYTES 12
-#define MAX_DEFAULTCHAR 2
 
 // Errors
 #define ERROR_SUCCESS 0L
@@ -65,14 +64,10 @@ typedef intptr_t (*FARPROC)();
 // Registry
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
 #define KEY_QUERY_VALUE 0x0001
-#define KEY_ENUMERATE_SUB_KEYS 0x0008
-#define KEY_NOTIFY 0x0010
 #define KEY_WOW64_64KEY 0x0100
 #define KEY_WOW64_32KEY 0x0200
-#define READ_CONTROL 0x00020000L
-#define STANDARD_RIGHTS_READ READ_CONTROL
 #define STANDARD_RIGHTS_ALL 0x001F0000L
-#define KEY_READ (STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY)
+#define KEY_READ 0x20019  // read control, query, enumerate and notify
 #define KEY_ALL_ACCESS 0xF003F
 #define REG_NONE 0
 #define REG_SZ 1
@@ -86,8 +81,7 @@ typedef intptr_t (*FARPROC)();
 #define MB_OKCANCEL 0x00000001L
 #define MB_ICONQUESTION 0x00000020L
 #define MB_ICONEXCLAMATION 0x00000030L
-#define MB_ICONASTERISK 0x00000040L
-#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_ICONINFORMATION 0x00000040L
 #define MB_TOPMOST 0x00040000L
 #define MB_TYPEMASK 0x0000000FL
 #define IDOK 1
@@ -127,7 +121,6 @@ typedef intptr_t (*FARPROC)();
 #define QS_POSTMESSAGE 0x0008
 #define QS_TIMER 0x0010
 #define QS_PAINT 0x0020
-#define QS_SENDMESSAGE 0x0040
 #define QS_HOTKEY 0x0080
 
 // Security and shutdown
@@ -152,7 +145,7 @@ struct OSVERSIONINFOEXA : OSVERSIONINFOA {
 
 typedef struct _cpinfo {
     UINT MaxCharSize;
-    BYTE DefaultChar[MAX_DEFAULTCHAR];
+    BYTE DefaultChar[2];
     BYTE LeadByte[MAX_LEADBYTES];
 } CPINFO, *LPCPINFO;
 

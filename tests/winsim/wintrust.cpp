@@ -74,7 +74,7 @@ LONG WinVerifyTrust(HWND, GUID* action, LPVOID data)
     KernelObject object{ObjectKind::TRUST_STATE};
     object.process = states().size() - 1;
     trust.hWVTStateData = NewObject(object);
-    Log("WinVerifyTrust", Format("VERIFY 0x%x", (unsigned)trust.dwProvFlags), Format("0x%08X", (unsigned)result));
+    Log("WinVerifyTrust", Format("VERIFY 0x%x", (unsigned)trust.dwProvFlags));
     return result;
 }
 
