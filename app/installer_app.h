@@ -8,7 +8,8 @@ public:
     CInstallerApp();
     virtual ~CInstallerApp();
 
-    // Runs the whole installation and returns FALSE, so the process ends.
+    // Runs the whole installation. Returns FALSE, as there is no message loop
+    // to enter; the entry does not read it, and the process ends either way.
     virtual BOOL InitInstance();
 };
 

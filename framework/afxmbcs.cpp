@@ -9,19 +9,17 @@ bool g_leadBytes[256];
 // Runs before any application object (default-priority statics) is
 // constructed, so double-byte text is recognised from the first line.
 struct MbcsModuleInit {
-    MbcsModuleInit() { AfxSetMbcsCodePage(0); }
+    MbcsModuleInit() { AfxSetMbcsCodePage(); }
 };
 MbcsModuleInit g_mbcsModuleInit __attribute__((init_priority(102)));
 
 }  // namespace
 
-void AfxSetMbcsCodePage(UINT codePage)
+void AfxSetMbcsCodePage()
 {
-    if (codePage == 0)
-        codePage = GetACP();
     memset(g_leadBytes, 0, sizeof(g_leadBytes));
     CPINFO info;
-    if (!GetCPInfo(codePage, &info))
+    if (!GetCPInfo(GetACP(), &info))
         return;  // unknown code page: treat all text as single-byte
     for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] != 0 || info.LeadByte[i + 1] != 0); i += 2) {
         for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1] && b < 256; ++b)

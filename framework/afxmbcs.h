@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// Adopts the lead-byte ranges of codePage (0 for the system's ANSI code page).
-void AfxSetMbcsCodePage(UINT codePage);
+// Adopts the lead-byte ranges of the system's ANSI code page.
+void AfxSetMbcsCodePage();
 BOOL AfxIsMbcsLeadByte(unsigned char byte);
 
 // Number of bytes of the character at text: 0 at the terminator, 2 for a

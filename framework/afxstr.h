@@ -5,20 +5,13 @@
 
 #include <windows.h>
 
-class CString {
+#include "afxstrstorage.h"
+
+class CString : public CStringStorage<char, CString> {
 public:
-    CString();
-    CString(const char* text);
-    CString(const CString& other);
-    ~CString();
-
-    CString& operator=(const CString& other);
+    CString() {}
+    CString(const char* text) { *this = text; }
     CString& operator=(const char* text);
-
-    operator const char*() const { return m_pch != NULL ? m_pch : ""; }
-    int GetLength() const { return m_nLength; }
-    BOOL IsEmpty() const { return m_nLength == 0; }
-    void Empty();
 
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -27,26 +20,9 @@ public:
     // Byte offset of the first character that is also in set, or -1. The second
     // byte of a double-byte character never matches.
     int FindOneOf(const char* set) const;
-
-    CString Left(int count) const;
-    CString Mid(int first) const;
-
-    // Room for length bytes plus a terminator that stays at [length]; the
-    // current text is kept.
-    char* GetBuffer(int length);
-    // newLength -1: the text ends at the first NUL of the buffer.
-    void ReleaseBuffer(int newLength = -1);
-
-private:
-    void Assign(const char* text, int length);
-    void Swap(CString& other);
-    void Reserve(int length);
-
-    // All members zero is the empty string, with nothing allocated.
-    char* m_pch;
-    int m_nLength;
-    int m_nCapacity;  // bytes usable for text, not counting the terminator
 };
+// One copy of the storage code, in afxstr.cpp.
+extern template class CStringStorage<char, CString>;
 
 class CStringArray {
 public:

@@ -36,6 +36,6 @@ void AfxEnableControlContainer(void* lockManager = NULL);
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = (UINT)-1);
 
 // Calls InitInstance of the one application object once. The process then
-// ends: our applications do all their work there and open no window, so there
-// is no message loop to enter.
+// ends, whatever InitInstance returned: our applications do all their work
+// there and open no window, so there is no message loop to enter.
 int AfxWinMain();

@@ -44,7 +44,14 @@ void ReportRefusal(const CStringW& package, const CTrustRefusal& refusal)
 {
     CString text;
     text.Format("%s%s", kRefusalText, (const char*)refusal.strReason);
+    // A NUL inside the name would end the box's text there, showing what may
+    // read as Microsoft's name alone.
     CStringW signer(refusal.strSigner);
+    const int length = signer.GetLength();
+    WCHAR* units = signer.GetBuffer(length);
+    for (int i = 0; i < length; ++i)
+        units[i] = units[i] == 0 ? (WCHAR)'?' : units[i];
+    signer.ReleaseBuffer(length);
     signer += (WCHAR)')';
     AfxShowMessageBox(CBoxText(package, text, signer), kLaunchErrorCaption, MB_ICONEXCLAMATION);
 }

@@ -10,6 +10,9 @@
 
 #include "conformance.h"
 
+#include <softpub.h>
+#include <wintrust.h>
+
 namespace {
 
 int g_passed, g_failed;
@@ -35,6 +38,12 @@ struct Difference {
     {"WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, ..., &usedDefault) where the ANSI code page is 65001",
      "fails: code page 65001 takes neither that flag nor a used-default pointer",
      "WideCharToMultiByte function (stringapiset.h)", "converts to UTF-8", false},
+    {"AdjustTokenPrivileges(token, FALSE, new, size, &previous, &length) enabling an enabled privilege",
+     "the previous state holds only the privileges the call changed: none", "AdjustTokenPrivileges function "
+     "(securitybaseapi.h)", "holds every privilege it was given, changed or not", false},
+    {"WinVerifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2) of a file signed under a root that Windows does not trust",
+     "fails with CERT_E_UNTRUSTEDROOT (0x800B0109)", "WinVerifyTrust function (wintrust.h)",
+     "gives 0 for a SHA-256 signature: it skips the chain policy", false},
 };
 
 // What the product relies on in each ANSI code page the simulation knows.
@@ -151,9 +160,6 @@ void CheckRegistry(bool win64)
         ok(status == (fits ? ERROR_SUCCESS : ERROR_MORE_DATA) && type == value.type && size == value.size && at < 0,
            "RegQueryValueExA(260 bytes)", "%s: status %d, type %u, size %u, byte %d is 0x%02X (expected 0x%02X)",
            value.name, (int)status, (unsigned)type, (unsigned)size, at, AT(i.seen, at), AT(i.expected, at));
-        if (!fits)
-            printf("info: RegQueryValueExA left %d of 260 bytes changed on ERROR_MORE_DATA\n",
-                   260 - (int)std::count(i.seen, i.seen + 260, 0x5A));
     }
     RegCloseKey(key);
     // On 32-bit Windows both keys are in its one view and KEY_WOW64_64KEY is ignored.
@@ -224,8 +230,12 @@ void CheckExitCode259(const WCHAR* modulePath)
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
+    // Held as the installer holds the package it starts.
+    const HANDLE held = CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     const BOOL started = CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
-    ok(started, "CreateProcessW", "from our own folder: failed");
+    ok(held != INVALID_HANDLE_VALUE && started, "CreateFileW(GENERIC_READ, FILE_SHARE_READ), CreateProcessW",
+       "from our own folder, held: %d, started: %d", held != INVALID_HANDLE_VALUE, started);
+    CloseHandle(held);
     for (const char* phase : {"running", "ended"}) {
         const bool ended = phase[0] == 'e';
         if (!started || (ended && WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0))
@@ -293,6 +303,146 @@ void CheckMessageWait()
     }
 }
 
+
+// Beside us (laid out by the run): the stand-in signed as "Microsoft Corporation" under a throwaway
+// root, the same unsigned, and the signed one with one byte changed.
+struct PackageFile {
+    const char16_t* name;
+    LONG result;  // from the cache only, without retrieval
+} const kPackageFiles[] = {{u"unsigned.exe", TRUST_E_NOSIGNATURE}, {u"tampered.exe", TRUST_E_BAD_DIGEST},
+                           {u"signed.exe", CERT_E_UNTRUSTEDROOT}};
+
+void Beside(const WCHAR* modulePath, const char16_t* name, WCHAR* path)
+{
+    const size_t folder = std::char_traits<char16_t>::length((const char16_t*)modulePath) - 15;  // "conformance.exe"
+    memcpy(path, modulePath, folder * sizeof(WCHAR));
+    memcpy(path + folder, name, (std::char_traits<char16_t>::length(name) + 1) * sizeof(WCHAR));
+}
+
+// WinVerifyTrust as the installer asks it, by the file's handle and path; the signer's name where it passes.
+LONG VerifyHeld(const WCHAR* path, WCHAR* signer, DWORD size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    WINTRUST_FILE_INFO fileInfo = {sizeof(fileInfo), path, file, NULL};
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG result = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    CRYPT_PROVIDER_SGNR* signerRecord = result == 0 ? WTHelperGetProvSignerFromChain(
+                                                          WTHelperProvDataFromStateData(data.hWVTStateData), 0, FALSE, 0)
+                                                    : NULL;
+    char commonName[] = szOID_COMMON_NAME;
+    signer[0] = 0;
+    if (signerRecord != NULL)
+        CertGetNameStringW(signerRecord->pasCertChain[0].pCert, CERT_NAME_ATTR_TYPE, 0, commonName, signer, size);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    CloseHandle(file);
+    return result;
+}
+
+// The error of an open, or 0 for one that succeeded (and is closed).
+DWORD OpenError(const WCHAR* path, DWORD access, DWORD share)
+{
+    HANDLE file = CreateFileW(path, access, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? GetLastError() : (CloseHandle(file), 0);
+}
+
+void CheckPackageTrust(const WCHAR* modulePath)
+{
+    WCHAR path[1100], signer[64];
+    for (const PackageFile& file : kPackageFiles) {
+        Beside(modulePath, file.name, path);
+        const LONG result = VerifyHeld(path, signer, 64);
+        const bool untrustedRoot = file.result == CERT_E_UNTRUSTEDROOT;
+        g_differences[3].seen |= PlatformWineVersion() && untrustedRoot && result == 0;
+        ok((result == file.result || (untrustedRoot && result == 0)) &&
+               (result != 0 || Same(signer, u"Microsoft Corporation")),
+           "WinVerifyTrust(GENERIC_VERIFY_V2, by handle, cache only), CertGetNameStringW(CERT_NAME_ATTR_TYPE, CN)",
+           "%s: 0x%08X, expected 0x%08X", file.name == kPackageFiles[0].name ? "unsigned" : "signed or tampered",
+           (unsigned)result, (unsigned)file.result);
+    }
+    // Held as the installer holds it, the file can be neither written nor deleted; let go, it can be written.
+    // A folder and a missing file are what the installer reports as a launch error.
+    Beside(modulePath, u"signed.exe", path);
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    const DWORD write = OpenError(path, GENERIC_WRITE, all), remove = OpenError(path, DELETE, all);
+    CloseHandle(held);
+    const DWORD letGo = OpenError(path, GENERIC_WRITE, all);
+    Beside(modulePath, u"", path);
+    path[std::char_traits<char16_t>::length((const char16_t*)path) - 1] = 0;  // our folder, without its backslash
+    const DWORD folder = OpenError(path, GENERIC_READ, FILE_SHARE_READ);
+    const DWORD missing = OpenError((const WCHAR*)u"C:\\dbsetup-missing.exe", GENERIC_READ, FILE_SHARE_READ);
+    ok(write == ERROR_SHARING_VIOLATION && remove == ERROR_SHARING_VIOLATION && letGo == 0 &&
+           folder == ERROR_ACCESS_DENIED && missing == ERROR_FILE_NOT_FOUND,
+       "CreateFileW: a held file written and deleted, let go and written; a folder; a missing file",
+       "errors %u %u, %u; %u; %u", (unsigned)write, (unsigned)remove, (unsigned)letGo, (unsigned)folder,
+       (unsigned)missing);
+    HMODULE wintrust = LoadLibraryExW((const WCHAR*)u"wintrust.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const bool found = wintrust != NULL && GetProcAddress(wintrust, "WTHelperGetProvSignerFromChain") != NULL;
+    const bool missingEntry = wintrust != NULL && GetProcAddress(wintrust, "DBSetupNoSuchEntry") == NULL &&
+                              GetLastError() == ERROR_PROC_NOT_FOUND;
+    const bool missingDll = LoadLibraryExW((const WCHAR*)u"dbsetup-missing.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32) ==
+                                NULL && GetLastError() == ERROR_MOD_NOT_FOUND;
+    ok(found && missingEntry && missingDll, "LoadLibraryExW(LOAD_LIBRARY_SEARCH_SYSTEM32), GetProcAddress",
+       "wintrust.dll's entry found: %d; a missing entry gives 127: %d; a missing DLL gives 126: %d", found,
+       missingEntry, missingDll);
+    if (wintrust != NULL)
+        FreeLibrary(wintrust);
+}
+
+// Key and value names match whatever their case.
+void CheckNameCase()
+{
+    const SeedValue one = {"V", REG_SZ, "ok", 3};
+    ok(PlatformSeedKey(false, kKeys[2], &one, 1, false), "seeding a test key", "failed");
+    HKEY key;
+    char text[8] = "";
+    DWORD size = sizeof(text);
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\dbsetupCONFORMANCE\\oNLY32", 0, KEY_READ, &key);
+    const LONG read = status == ERROR_SUCCESS ? RegQueryValueExA(key, "v", NULL, NULL, (LPBYTE)text, &size) : status;
+    ok(read == ERROR_SUCCESS && strcmp(text, "ok") == 0, "RegOpenKeyExA, RegQueryValueExA by names in another case",
+       "%d, then %d \"%s\"", (int)status, (int)read, text);
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    DropTestKeys();
+}
+
+// The restart's privilege: found by its name, enabled, then put back as it was, twice, so that the second
+// round starts from what the first put back.
+void CheckShutdownPrivilege()
+{
+    TOKEN_PRIVILEGES enable = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    const LUID& luid = enable.Privileges[0].Luid;
+    const BOOL found = LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &enable.Privileges[0].Luid);
+    ok(found && luid.LowPart == 19 && luid.HighPart == 0, "LookupPrivilegeValueA(NULL, \"SeShutdownPrivilege\")",
+       "%d, %u:%d", found, (unsigned)luid.LowPart, (int)luid.HighPart);
+    HANDLE token = NULL;
+    ok(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token), "OpenProcessToken", "failed");
+    const auto enabledIn = [](const TOKEN_PRIVILEGES& state) { return state.Privileges[0].Attributes & SE_PRIVILEGE_ENABLED; };
+    for (int round = 1; round <= 2; ++round) {
+        TOKEN_PRIVILEGES before = {}, again = {}, after = {};
+        DWORD length = 0;
+        const BOOL enabled = AdjustTokenPrivileges(token, FALSE, &enable, sizeof(before), &before, &length);
+        AdjustTokenPrivileges(token, FALSE, &enable, sizeof(again), &again, &length);
+        const BOOL restored = AdjustTokenPrivileges(token, FALSE, &before, sizeof(after), &after, &length);
+        ok(enabled && restored && before.PrivilegeCount == 1 && before.Privileges[0].Luid.LowPart == luid.LowPart &&
+               !enabledIn(before) && (again.PrivilegeCount == 0 || enabledIn(again)) && after.PrivilegeCount == 1 &&
+               enabledIn(after),
+           "AdjustTokenPrivileges(enable, enable again, then the first previous state)", "round %d: %d %d, counts %u %u %u",
+           round, enabled, restored, (unsigned)before.PrivilegeCount, (unsigned)again.PrivilegeCount,
+           (unsigned)after.PrivilegeCount);
+        g_differences[2].seen |= PlatformWineVersion() && again.PrivilegeCount == 1;
+    }
+    CloseHandle(token);
+}
+
 }  // namespace
 
 void RunConformance(CutModel cut, const char* label)
@@ -319,10 +469,13 @@ void RunConformance(CutModel cut, const char* label)
         CheckBoxes(*row);
     }
     CheckRegistry(wow64 != FALSE);
+    CheckNameCase();
     CheckVersion();
     CheckFormatter();
     CheckExitCode259(wide);
+    CheckPackageTrust(wide);
     CheckMessageWait();
+    CheckShutdownPrivilege();
     printf("%s, code page %u: %d passed, %d failed\n", label, GetACP(), g_passed - passedBefore,
            g_failed - failedBefore);
 }

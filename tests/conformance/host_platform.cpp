@@ -22,7 +22,7 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 
 void PlatformDropKey(bool view64, const char* path) { machine().keys.erase(KeyId(ViewOf(view64), path)); }
 void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}, {}}); }
-void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message, QS_POSTMESSAGE}); }
+void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message}); }
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
 {
     if (wide)
@@ -33,6 +33,20 @@ void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* sh
     WCHAR* const out[] = {shownText, shownCaption};
     for (int i = 0; i < 2; ++i)
         out[i][shown[i].copy(out[i], size - 1)] = 0;
+}
+
+// The files the Wine runs lay out beside us; a throwaway root passes in Wine's model, not in Windows's.
+static void ArrangePackageFiles(bool asWine)
+{
+    const std::u16string folder = u"C:\\表ソa能 表b¥é한";
+    const LONG root = asWine ? ERROR_SUCCESS : CERT_E_UNTRUSTEDROOT;
+    const struct { const char16_t* name; Signature signature; } files[] = {
+        {u"unsigned.exe", {TRUST_E_NOSIGNATURE, TRUST_E_NOSIGNATURE, u""}},
+        {u"tampered.exe", {TRUST_E_BAD_DIGEST, TRUST_E_BAD_DIGEST}},
+        {u"signed.exe", {root, root}}};
+    for (const auto& file : files)
+        machine().AddExecutable(folder + u"\\" + file.name, ProcessScript{0, 0, {}, file.signature});
+    machine().folders.insert(UpperName(folder));
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }
@@ -51,6 +65,7 @@ int main()
         machine().is64BitWindows = run.win64;
         machine().ansiCodePage = run.codePage;
         machine().modulePath = u"C:\\表ソa能 表b¥é한\\conformance.exe";  // the folder of the Wine runs
+        ArrangePackageFiles(run.cut == PathCut::XP);
         RunConformance(run.model, run.label);
         const std::string seen = Format("%d handles and keys left open; misuse noticed: %s",
                                         machine().OpenHandleCount(),

@@ -18,10 +18,10 @@
 #define TEXT_WAIT_MS 1000 /* a box may be visible before its static text is set */
 #define MAX_BOXES 64
 
+/* Every button a box can have, so that a box of another kind than expected is seen as one. */
 static const struct { int id; const char *name; } BUTTONS[] = {
-    {IDOK, "OK"}, {IDCANCEL, "CANCEL"}, {IDYES, "YES"}, {IDNO, "NO"},
-    {IDABORT, "ABORT"}, {IDRETRY, "RETRY"}, {IDIGNORE, "IGNORE"},
-};
+    {IDOK, "OK"}, {IDCANCEL, "CANCEL"}, {IDYES, "YES"}, {IDNO, "NO"}, {IDABORT, "ABORT"}, {IDRETRY, "RETRY"},
+    {IDIGNORE, "IGNORE"}};
 #define N_BUTTONS (sizeof BUTTONS / sizeof BUTTONS[0])
 
 static FILE *out;

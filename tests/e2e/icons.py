@@ -1,7 +1,7 @@
 """Which kind of icon a message box shows, told from a picture of it.
 
 Wine's stock icons differ in colour: the exclamation mark is yellow, the
-information and question marks blue, the stop sign red. Of the two blue ones
+information and question marks blue (the product shows no other). Of the two blue ones
 the question mark's white glyph covers more of its circle (about 5.6 % against
 3.4 % for the "i"). The icon sits at the left of the box, below the title bar,
 centred on a text taller than itself."""
@@ -12,7 +12,6 @@ from pathlib import Path
 COLOURS = {
     "exclamation": lambda r, g, b: r > 200 and g > 160 and b < 90,
     "blue": lambda r, g, b: b > 150 and r < 110 and g < 160,
-    "stop": lambda r, g, b: r > 180 and g < 90 and b < 90,
 }
 MIN_PIXELS = 40
 QUESTION_GLYPH_SHARE = 0.045

@@ -83,7 +83,6 @@ class Run:
     seconds: float = 0.0
     setup_log: list = field(default_factory=list)  # what the setup stand-in logged, line by line
     restart_requested: bool = False
-    extras: list = field(default_factory=list)  # the runs of the programs started after it
     icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
     planted_loaded: list = field(default_factory=list)  # planted DLLs that were loaded
 
@@ -99,11 +98,6 @@ class Run:
     def setup_end_ms(self) -> int | None:
         end = self.logged("end")
         return int(end) if end else None
-
-    @property
-    def wait_latency_ms(self) -> int:
-        """From the setup package's end to the first box after it."""
-        return self.boxes[0]["epoch_ms"] - self.setup_end_ms
 
 
 class WineError(RuntimeError):
@@ -257,10 +251,9 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
 
 
 def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
-                answers=(), registry=(), layout: Layout = Layout(), extra=()) -> Run:
+                answers=(), registry=(), layout: Layout = Layout()) -> Run:
     """Runs exe from a fresh folder with the given reported Windows version and registry
-    seeds, answering its boxes with `answers` in order (then OK, else Cancel). `extra`
-    names more programs (in tools) to copy beside it and run after it, each read alike."""
+    seeds, answering its boxes with `answers` in order (then OK, else Cancel)."""
     reader_source = Path(tools) / f"boxreader{64 if prefix.arch == 'win64' else 32}.exe"
     for needed in (Path(exe), reader_source):
         if not needed.is_file():
@@ -274,8 +267,6 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     target = lay_out(prefix, exe, tools, layout)
     reader = work_dir / "boxreader.exe"
     shutil.copy2(reader_source, reader)
-    for name in extra:
-        shutil.copy2(Path(tools) / name, target.parent / name)
 
     env = dict(layout.env, DBSETUP_PLANT_MARKS=prefix.to_windows(work_dir))
     if layout.trace_processes:
@@ -284,24 +275,20 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
         env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.planted)}=n,b"
     if layout.screenshots:
         env["BOXREADER_SHOTS"] = prefix.to_windows(work_dir)
-    runs = []
     with prefix.on_screen():
         prefix.delete_test_keys()
         prefix.set_windows_version(version)
         for v in registry:
             prefix.reg("add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f", f"/reg:{v.view}")
-        for i, program in enumerate([target] + [target.parent / name for name in extra]):
-            out, setup_log = work_dir / f"boxes{i}.jsonl", work_dir / f"setup{i}.log"
-            prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
-            command = [prefix.to_windows(reader), prefix.to_windows(out),
-                       ",".join(answers) or "-", prefix.to_windows(program)]
-            # Wine draws title bars itself only on its virtual desktop.
-            prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
-                        timeout=BOXREADER_TIMEOUT)
-            runs.append(parse_boxes(out))
-            if setup_log.exists():
-                runs[-1].setup_log = setup_log.read_text(encoding="utf-8").splitlines()
-    run, run.extras = runs[0], runs[1:]
+        out, setup_log = work_dir / "boxes.jsonl", work_dir / "setup.log"
+        prefix.extra_env = dict(env, DBSETUP_STANDIN_LOG=prefix.to_windows(setup_log))
+        command = [prefix.to_windows(reader), prefix.to_windows(out), ",".join(answers) or "-", prefix.to_windows(target)]
+        # Wine draws title bars itself only on its virtual desktop.
+        prefix.wine(*(["explorer", "/desktop=DBSetup,800x600"] if layout.screenshots else []), *command,
+                    timeout=BOXREADER_TIMEOUT)
+        run = parse_boxes(out)
+        if setup_log.exists():
+            run.setup_log = setup_log.read_text(encoding="utf-8").splitlines()
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
         Path(layout.screenshots).mkdir(parents=True, exist_ok=True)

@@ -19,7 +19,7 @@ inline void UseJapaneseMachine()
 {
     winsim::Reset();
     winsim::machine().ansiCodePage = 932;
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 // True where offset starts a character of text (a NUL-terminated string).

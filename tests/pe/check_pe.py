@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Checks the built DBSetup.exe: a 32-bit GUI program within 32 KiB unsigned
 that imports only system DLLs, none of the calls it looks up at run time, and
-carries exactly its icon, version block and manifest (administrator rights,
-DPI awareness, no supported OS). Given a signed copy too, checks that it
+carries exactly its icon, and the version block and manifest of res/ (the
+manifest naming no supported OS). Given a signed copy too, checks that it
 differs only by its certificate table.
 
   check_pe.py DBSetup.exe [SIGNED.exe] [unittest arguments]
 """
+import re
 import struct
 import sys
 import unittest
@@ -20,9 +21,12 @@ EXE = SIGNED = None
 # A clean Windows has these; libgcc or libstdc++ DLLs would stop the program starting.
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 # Looked up at run time, so that Windows without them still starts the program.
-RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA'}
+RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA', 'WinVerifyTrust',
+                'WTHelperProvDataFromStateData', 'WTHelperGetProvSignerFromChain', 'CertGetNameStringW'}
+# Not known DLLs: loaded at run time from the system folder, never imported (a planted copy would be taken).
+LOADED_AT_RUN_TIME = (b'wintrust.dll', b'crypt32.dll')
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
-ASM = {'v3': 'urn:schemas-microsoft-com:asm.v3'}
+RES = Path(__file__).resolve().parents[2] / 'res'
 SECURITY = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']
 
 
@@ -51,6 +55,8 @@ class PeTest(unittest.TestCase):
                     for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
         self.assertLessEqual(set(imported), SYSTEM_DLLS)
         self.assertFalse(RUNTIME_ONLY & set().union(*imported.values()))
+        for name in LOADED_AT_RUN_TIME:
+            self.assertIn(name, Path(EXE).read_bytes())
 
     def test_carries_exactly_icon_version_and_manifest(self):
         kinds = sorted((kind, name) for kind, name, _, _ in resources(self.pe))
@@ -64,31 +70,27 @@ class PeTest(unittest.TestCase):
         self.assertEqual(sorted((width, height // 2, bits) for width, height, _, bits in headers),
                          [(16, 16, 4), (32, 32, 4)])
 
-    def test_version_block_is_japanese_15_2_0_13(self):
+    def test_version_block_is_the_one_of_res(self):
+        rc = (RES / 'DBSetup.rc').read_text(encoding='utf-8')
         fixed = self.pe.VS_FIXEDFILEINFO[0]
-        version = (15 << 16 | 2, 0 << 16 | 13)
-        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), version)
-        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), version)
-        tables = [table for info in self.pe.FileInfo[0] if info.Key == b'StringFileInfo'
-                  for table in info.StringTable]
-        self.assertEqual([t.LangID for t in tables], [b'041104b0'])
-        for key in (b'FileVersion', b'ProductVersion'):
-            self.assertEqual(tables[0].entries[key], b'15, 2, 0, 13', key)
+        for key, ms, ls in (('FILEVERSION', fixed.FileVersionMS, fixed.FileVersionLS),
+                            ('PRODUCTVERSION', fixed.ProductVersionMS, fixed.ProductVersionLS)):
+            a, b, c, d = map(int, re.search(key + r' (\d+), (\d+), (\d+), (\d+)', rc).groups())
+            self.assertEqual((ms, ls), (a << 16 | b, c << 16 | d), key)
+        tables = [table for info in self.pe.FileInfo[0] if info.Key == b'StringFileInfo' for table in info.StringTable]
+        self.assertEqual([t.LangID.decode() for t in tables], re.findall(r'BLOCK "([0-9a-fA-F]{8})"', rc))
+        self.assertEqual({k.decode(): v.decode() for k, v in tables[0].entries.items()},
+                         dict(re.findall(r'VALUE "(\w+)", "([^"]*)"', rc)))
+        language, code_page = (int(n, 0) for n in re.search(r'VALUE "Translation", (\w+), (\w+)', rc).groups())
         translations = [var.entry for info in self.pe.FileInfo[0] if info.Key == b'VarFileInfo' for var in info.Var]
-        self.assertEqual(translations, [{b'Translation': '0x0411 0x04b0'}])
+        self.assertEqual(translations, [{b'Translation': f'0x{language:04x} 0x{code_page:04x}'}])
 
-    def test_manifest_asks_for_administrator_is_dpi_aware_and_names_no_os(self):
-        manifest = ElementTree.fromstring(next(data for kind, _, _, data in resources(self.pe) if kind == RT_MANIFEST))
-        levels = manifest.findall('v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel', ASM)
-        self.assertEqual([level.get('level') for level in levels], ['requireAdministrator'])
-        # Per monitor V2 where Windows has it (10 1703 on), else V1 (8.1 on); Windows 8 takes true/pm as system DPI.
-        settings = manifest.findall('v3:application/v3:windowsSettings/*', ASM)
-        self.assertEqual([(setting.tag, setting.text) for setting in settings],
-                         [('{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware', 'true/pm'),
-                          ('{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness',
-                           'PerMonitorV2, PerMonitor')])
+    def test_manifest_is_the_one_of_res_and_names_no_os(self):
+        manifest = next(data for kind, _, _, data in resources(self.pe) if kind == RT_MANIFEST)
+        self.assertEqual(manifest, (RES / 'DBSetup.manifest').read_bytes())
         # A supported OS would change the version Windows reports to the program.
-        self.assertEqual(manifest.findall('.//{*}compatibility') + manifest.findall('.//{*}supportedOS'), [])
+        read = ElementTree.fromstring(manifest)
+        self.assertEqual(read.findall('.//{*}compatibility') + read.findall('.//{*}supportedOS'), [])
 
 
 class SignedPeTest(unittest.TestCase):

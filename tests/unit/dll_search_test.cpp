@@ -6,8 +6,8 @@ namespace {
 class DllSearchTest : public SimTest {};
 
 // Where each entry is missing, and where it is there: the simulation notices
-// a call of an entry Kernel32 lacks, and sets the search only for the system
-// folder flag (0x800) or an empty folder.
+// a call of an entry Kernel32 lacks, or of SetDefaultDllDirectories with other
+// flags than the system folder's (0x800).
 TEST_F(DllSearchTest, SystemFolderOnlyWhereWindowsCan)
 {
     struct Case {

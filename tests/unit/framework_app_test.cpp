@@ -16,6 +16,7 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         {"two dots", u"D:\\x\\My.Setup.exe", "", "My.Setup"},
         {"second bytes of 0x5C", u"C:\\ソフト\\ソフト.exe", "", u8"ソフト"},
         {"no folder", u"DBSetup.exe", "", "DBSetup"},
+        {"only an extension", u"C:\\x\\.exe", "", ""},
         {"over 260 units", u"C:\\" + std::u16string(300, u'd') + u"\\Long.exe", "", "Long"},
         {"yen sign in the name", u"C:\\x\\DB¥Setup.exe", "", u8"DB¥Setup"},
         {"accented letter, Hangul and emoji", u"C:\\x\\Café한😀.exe", "", u8"Café한😀"},

@@ -1,22 +1,33 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "afxstr.h"
+#include "afxstrw.h"
 #include "sim_fixture.h"
 
 namespace {
 
 class StringTest : public SimTest {};
 
-// Made through the buffer, so the text may hold a NUL of its own.
-CString Made(const std::string& bytes)
+// Made through the buffer, so the text may hold a NUL of its own; in UTF-16
+// each byte is a unit.
+template <typename TString = CString>
+TString Made(const std::string& bytes)
 {
-    CString text;
-    memcpy(text.GetBuffer((int)bytes.size()), bytes.data(), bytes.size());
+    TString text;
+    std::copy(bytes.begin(), bytes.end(), text.GetBuffer((int)bytes.size()));
     text.ReleaseBuffer((int)bytes.size());
     return text;
+}
+
+// The units up to the first NUL, a byte each.
+template <typename TChar>
+std::string Bytes(const TChar* text)
+{
+    return std::string(text, text + std::char_traits<TChar>::length(text));
 }
 
 // In code page 932 the second byte of "ソ" (0x83 0x5C) is '\\' and of
@@ -104,37 +115,48 @@ TEST_F(StringTest, FormatGrowsForLongTexts)
     EXPECT_EQ(std::string(text), exact);
 }
 
-// GetBuffer(n) keeps the text and gives room for n bytes and a terminator;
+struct BufferCase {
+    const char* what;
+    const char* before;
+    bool emptied;  // Empty() before GetBuffer
+    int room;
+    std::string written;  // with no NUL of its own unless listed
+    int released;
+    std::string expected;
+};
+
+template <typename TString, typename TChar>
+void CheckBuffer(const BufferCase& c)
+{
+    TString text = Made<TString>(c.before);
+    if (c.emptied)
+        text.Empty();
+    TChar* buffer = text.GetBuffer(c.room);
+    EXPECT_EQ(Bytes(buffer), c.emptied ? "" : c.before);
+    std::copy(c.written.begin(), c.written.end(), buffer);
+    text.ReleaseBuffer(c.released);
+    EXPECT_EQ(Bytes((const TChar*)text), c.expected);
+    EXPECT_EQ(text.GetLength(), (int)c.expected.size());
+}
+
+// For both character types alike, each byte below a unit: GetBuffer(n) keeps
+// the text and gives zero-filled room for n units and a terminator;
 // ReleaseBuffer(-1) ends the text at the first NUL, ReleaseBuffer(n) at n.
 TEST_F(StringTest, BufferKeepsATerminatorAfterItsRoom)
 {
-    struct Case {
-        const char* what;
-        const char* before;
-        bool emptied;  // Empty() before GetBuffer
-        int room;
-        std::string written;  // with no NUL of its own unless listed
-        int released;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const BufferCase cases[] = {
         {"a full buffer", "", false, 260, std::string(260, 'a'), -1, std::string(260, 'a')},
         {"a NUL written", "keep", false, 10, std::string("ab\0cd", 5), -1, "ab"},
         {"a length shorter than what was written", "keep", false, 10, "abcdefgh", 3, "abc"},
         {"no room", "", false, 0, "", -1, ""},
         {"a full buffer after Empty", "abcdefgh", true, 3, "xyz", -1, "xyz"},
+        {"the room zero-filled after Empty", "abcdefgh", true, 5, "xy", -1, "xy"},
     };
-    for (const Case& c : cases) {
+    for (const BufferCase& c : cases) {
         BeginCase(c.what);
-        CString text(c.before);
-        if (c.emptied)
-            text.Empty();
-        char* buffer = text.GetBuffer(c.room);
-        EXPECT_STREQ(buffer, c.emptied ? "" : c.before);
-        memcpy(buffer, c.written.data(), c.written.size());
-        text.ReleaseBuffer(c.released);
-        EXPECT_EQ(std::string(text), c.expected);
-        EXPECT_EQ(text.GetLength(), (int)c.expected.size());
+        CheckBuffer<CString, char>(c);
+        BeginCase(std::string(c.what) + ", UTF-16");
+        CheckBuffer<CStringW, WCHAR>(c);
     }
 }
 

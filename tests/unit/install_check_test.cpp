@@ -28,6 +28,7 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
         bool is64Bit;
         int status;
         std::string message;
+        bool queryFails = false;
     };
     const Case cases[] = {
         {6, 2, true, CHECK_OK, ""},  // Windows 8 and everything later without a manifest
@@ -42,12 +43,14 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
         {5, 2, true, CHECK_REFUSED, TooOld("Windows Server 2003")},
         {5, 1, false, CHECK_REFUSED, TooOld("Windows XP")},
         {5, 0, false, CHECK_REFUSED, TooOld("Windows 2000")},
-        {6, 4, true, CHECK_REFUSED, kUnrecognised},
-        {4, 0, false, CHECK_REFUSED, kUnrecognised},
-        {10, 1, true, CHECK_REFUSED, kUnrecognised},
+        {6, 4, true, CHECK_REFUSED, kUnrecognised},  {5, 3, true, CHECK_REFUSED, kUnrecognised},
+        {4, 0, false, CHECK_REFUSED, kUnrecognised}, {10, 1, true, CHECK_REFUSED, kUnrecognised},
+        {11, 0, true, CHECK_REFUSED, kUnrecognised}, {6, 2, true, CHECK_REFUSED, kUnrecognised, true},
     };
     for (const Case& c : cases) {
-        BeginCase(std::to_string(c.major) + "." + std::to_string(c.minor) + (c.is64Bit ? " 64-bit" : " 32-bit"));
+        BeginCase(std::to_string(c.major) + "." + std::to_string(c.minor) + (c.is64Bit ? " 64-bit" : " 32-bit") +
+                  (c.queryFails ? ", the version query failing" : ""));
+        m.getVersionFails = c.queryFails;
         m.majorVersion = c.major;
         m.minorVersion = c.minor;
         m.is64BitWindows = c.is64Bit;
@@ -57,16 +60,6 @@ TEST_F(InstallCheckTest, VerdictAndTextForEachWindows)
         EXPECT_EQ(result.nStatus, c.status);
         EXPECT_EQ(std::string(result.strMessage), Cp932(c.message));
     }
-}
-
-// Bitness matters only where the version would pass.
-TEST_F(InstallCheckTest, BitnessIsNotAskedWhereTheVersionIsRefused)
-{
-    m.minorVersion = 1;
-    CInstallCheck check;
-    InstallCheckResult result;
-    check.CheckTargetOs(result);
-    EXPECT_TRUE(m.ArgsOf("LoadLibraryA").empty());
 }
 
 }  // namespace

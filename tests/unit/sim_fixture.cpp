@@ -2,10 +2,17 @@
 
 #include "box_texts.h"
 
+__attribute__((noinline)) void DirtyTheStack()
+{
+    volatile unsigned char junk[4096];
+    for (unsigned char& byte : const_cast<unsigned char(&)[4096]>(junk))
+        byte = 0xA5;
+}
+
 void SimTest::SetUp()
 {
     winsim::Reset();
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::TearDown()
@@ -20,7 +27,7 @@ void SimTest::BeginCase(const std::string& name)
     m_case.reset();
     m_case.emplace(__FILE__, __LINE__, "case: " + name);
     winsim::Reset();
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::CheckMachine()
@@ -35,7 +42,7 @@ void SimTest::CheckMachine()
 void SimTest::UseCodePage(UINT codePage)
 {
     m.ansiCodePage = codePage;
-    AfxSetMbcsCodePage(0);
+    AfxSetMbcsCodePage();
 }
 
 void SimTest::ForEachCodePage(const std::string& name, const std::function<void()>& check)

@@ -19,6 +19,9 @@ struct ModulePath {
     std::string folder, title;
 };
 
+// Leaves what a caller's frame would find on the stack full of set bits.
+void DirtyTheStack();
+
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -10,106 +10,68 @@ namespace {
 const DWORD kViewFlags = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
 const LUID kShutdownPrivilege = {19, 0};
 
-bool StartsWithSoftware(const std::string& upperPath)
-{
-    return upperPath == "SOFTWARE" || upperPath.compare(0, 9, "SOFTWARE\\") == 0;
-}
-
 // A 32-bit process on 64-bit Windows sees HKLM\SOFTWARE through the WOW64
-// view unless it asks for the 64-bit one; other keys are shared.
-RegView ViewFor(const std::string& path, REGSAM desired)
+// view unless it asks for the 64-bit one.
+RegView ViewFor(REGSAM desired)
 {
-    if (!machine().is64BitWindows || !StartsWithSoftware(UpperName(path)))
-        return RegView::NATIVE;
-    return (desired & KEY_WOW64_64KEY) ? RegView::NATIVE : RegView::WOW32;
-}
-
-std::string KeyName(HKEY key)
-{
-    return key == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : HandleName((HANDLE)key);
+    return machine().is64BitWindows && !(desired & KEY_WOW64_64KEY) ? RegView::WOW32 : RegView::NATIVE;
 }
 
 }  // namespace
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result)
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, PHKEY result)
 {
-    const std::string args =
-        Format("%s, %s, %u, 0x%x", KeyName(key).c_str(), Text(subKey).c_str(), (unsigned)options, (unsigned)desired);
-    const std::string path = subKey != NULL ? subKey : "";
-    LONG status = ERROR_SUCCESS;
-    const RegView view = ViewFor(path, desired);
-    if (key != HKEY_LOCAL_MACHINE) {
-        Fault("RegOpenKeyExA below a key other than HKEY_LOCAL_MACHINE is not simulated");
-        status = ERROR_INVALID_HANDLE;
-    } else if ((desired & kViewFlags) == kViewFlags || result == NULL) {
-        status = ERROR_INVALID_PARAMETER;
-    } else {
-        auto found = machine().keys.find(KeyId(view, path));
-        if (found == machine().keys.end())
-            status = ERROR_FILE_NOT_FOUND;
-        else if ((desired & ~kViewFlags) & ~found->second.allowedAccess)
-            status = ERROR_ACCESS_DENIED;
+    const std::string path = subKey;
+    if (key != HKEY_LOCAL_MACHINE || UpperName(path).compare(0, 9, "SOFTWARE\\") != 0) {
+        Fault("RegOpenKeyExA outside HKEY_LOCAL_MACHINE\\SOFTWARE is not simulated");
+        return ERROR_INVALID_HANDLE;
     }
-    if (status != ERROR_SUCCESS) {
-        Log("RegOpenKeyExA", args, Format("%d", (int)status));
-        return status;
-    }
+    const RegView view = ViewFor(desired);
+    auto found = machine().keys.find(KeyId(view, path));
+    if (found == machine().keys.end())
+        return ERROR_FILE_NOT_FOUND;
+    if ((desired & ~kViewFlags) & ~found->second.allowedAccess)
+        return ERROR_ACCESS_DENIED;
     KernelObject object{ObjectKind::REGKEY};
     object.access = desired & ~kViewFlags;
     object.view = view;
     object.path = path;
     *result = (HKEY)NewObject(object);
-    Log("RegOpenKeyExA", args, "0 " + HandleName((HANDLE)*result));
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize)
 {
-    const std::string args = Format("%s, %s, %s, %s, %s, %s", KeyName(key).c_str(), Text(valueName).c_str(),
-                                    reserved ? "reserved" : "NULL", type ? "type" : "NULL",
-                                    data ? "data" : "NULL",
-                                    dataSize ? Format("%u", (unsigned)*dataSize).c_str() : "NULL");
     KernelObject* object = FindObject((HANDLE)key, ObjectKind::REGKEY);
+    if (object == NULL)
+        return ERROR_INVALID_HANDLE;
+    if (!(object->access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    const RegKey& regKey = machine().keys[KeyId(object->view, object->path)];
+    auto found = regKey.values.find(UpperName(std::string(valueName)));
+    if (found == regKey.values.end())
+        return ERROR_FILE_NOT_FOUND;
+    const std::string& bytes = found->second.data;
     LONG status = ERROR_SUCCESS;
-    const RegValue* value = NULL;
-    if (object == NULL) {
-        status = ERROR_INVALID_HANDLE;
-    } else if (reserved != NULL || (data != NULL && dataSize == NULL)) {
-        status = ERROR_INVALID_PARAMETER;
-    } else if (!(object->access & KEY_QUERY_VALUE)) {
-        status = ERROR_ACCESS_DENIED;
-    } else {
-        const RegKey& regKey = machine().keys[KeyId(object->view, object->path)];
-        auto found = regKey.values.find(UpperName(Text(valueName != NULL ? valueName : "")));
-        if (found == regKey.values.end())
-            status = ERROR_FILE_NOT_FOUND;
-        else
-            value = &found->second;
+    if (type != NULL)
+        *type = found->second.type;
+    if (data != NULL && bytes.size() > *dataSize) {
+        // The buffer's contents are undefined then; make any reliance on them visible.
+        memset(data, 0xCC, *dataSize);
+        status = ERROR_MORE_DATA;
+    } else if (data != NULL) {
+        memcpy(data, bytes.data(), bytes.size());
     }
-    if (value != NULL) {
-        const DWORD size = (DWORD)value->data.size();
-        if (type != NULL)
-            *type = value->type;
-        if (data != NULL && size > *dataSize) {
-            // The buffer's contents are undefined then; make any reliance on them visible.
-            memset(data, 0xCC, *dataSize);
-            status = ERROR_MORE_DATA;
-        } else if (data != NULL) {
-            memcpy(data, value->data.data(), size);
-        }
-        if (dataSize != NULL)
-            *dataSize = size;
-    }
-    Log("RegQueryValueExA", args, Format("%d", (int)status));
+    if (dataSize != NULL)
+        *dataSize = (DWORD)bytes.size();
     return status;
 }
 
 LONG RegCloseKey(HKEY key)
 {
-    Log("RegCloseKey", KeyName(key), "");
     if (!CloseObject((HANDLE)key, ObjectKind::REGKEY)) {
-        Fault("RegCloseKey of " + KeyName(key));
+        Fault("RegCloseKey of " + HandleName((HANDLE)key));
         return ERROR_INVALID_HANDLE;
     }
     return ERROR_SUCCESS;
@@ -117,29 +79,21 @@ LONG RegCloseKey(HKEY key)
 
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
 {
-    const std::string args = Format("%s, 0x%x", HandleName(process).c_str(), (unsigned)desiredAccess);
-    if (process != GetCurrentProcess()) {
-        Log("OpenProcessToken", args, "FALSE");
-        return FALSE;
-    }
+    if (process != GetCurrentProcess())
+        Fault("OpenProcessToken: only the current process's token is simulated");
     KernelObject object{ObjectKind::TOKEN};
     object.access = desiredAccess;
     *token = NewObject(object);
-    Log("OpenProcessToken", args, "TRUE " + HandleName(*token));
     return TRUE;
 }
 
 BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
 {
-    const std::string args = Text(systemName) + ", " + Text(name);
-    if (machine().lookupPrivilegeFails || (systemName != NULL && systemName[0] != '\0') || name == NULL ||
-        UpperName(Text(name)) != "SESHUTDOWNPRIVILEGE") {
-        Log("LookupPrivilegeValueA", args, "FALSE");
-        return FALSE;
-    }
-    *luid = kShutdownPrivilege;
-    Log("LookupPrivilegeValueA", args, "TRUE");
-    return TRUE;
+    if (systemName != NULL || strcmp(name, "SeShutdownPrivilege") != 0)
+        Fault("LookupPrivilegeValueA: only SeShutdownPrivilege on this computer is simulated");
+    if (!machine().lookupPrivilegeFails)
+        *luid = kShutdownPrivilege;
+    return !machine().lookupPrivilegeFails;
 }
 
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
@@ -177,7 +131,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     }
     if (returnLength != NULL)
         *returnLength = needed;
-    if (!isShutdown || !m.processHasShutdownPrivilege) {
+    if (!isShutdown) {
         Log("AdjustTokenPrivileges", args, "TRUE not all assigned");
         return TRUE;
     }

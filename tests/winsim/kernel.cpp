@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -77,14 +79,13 @@ const struct {
     {"CRYPT32.DLL", "CertGetNameStringW", (FARPROC)(void*)&CertGetNameStringW},
 };
 
-// The program of a command line whose first token is quoted, as the
-// product's is; an unquoted one is taken up to its first space.
+// The program of a command line whose first token is quoted, as every caller's is.
 std::u16string ProgramOf(const std::u16string& commandLine)
 {
-    if (commandLine.empty() || commandLine[0] != u'"')
-        return commandLine.substr(0, commandLine.find(u' '));
     const size_t end = commandLine.find(u'"', 1);
-    return commandLine.substr(1, end == std::u16string::npos ? std::u16string::npos : end - 1);
+    if (commandLine[0] != u'"' || end == std::u16string::npos)
+        Fault("CreateProcessW: only a command line with its program quoted is simulated");
+    return commandLine.substr(1, end == std::u16string::npos ? 0 : end - 1);
 }
 
 }  // namespace
@@ -100,11 +101,6 @@ std::string Format(const char* format, ...)
     va_end(args);
     text.pop_back();
     return text;
-}
-
-std::string Text(const char* text)
-{
-    return text != NULL ? std::string(text) : std::string("NULL");
 }
 
 void Log(const char* function, const std::string& args, const std::string& result)
@@ -199,58 +195,41 @@ using namespace winsim;
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
-    Machine& m = machine();
+    const Machine& m = machine();
     const DWORD size = info->dwOSVersionInfoSize;
-    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))) {
-        Log("GetVersionExA", Format("size=%u", (unsigned)size), "FALSE");
+    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)))
         return FALSE;
-    }
     info->dwMajorVersion = m.majorVersion;
     info->dwMinorVersion = m.minorVersion;
-    info->dwBuildNumber = m.buildNumber;
-    info->dwPlatformId = 2;
-    info->szCSDVersion[0] = '\0';
-    Log("GetVersionExA", Format("size=%u", (unsigned)size),
-        Format("TRUE %u.%u", (unsigned)m.majorVersion, (unsigned)m.minorVersion));
     return TRUE;
 }
 
 HMODULE LoadLibraryA(LPCSTR name)
 {
-    const std::string upper = UpperName(Text(name));
-    if (machine().loadLibraryFails || (upper != "KERNEL32.DLL" && upper != "KERNEL32")) {
-        Log("LoadLibraryA", Text(name), "NULL");
+    if (machine().loadLibraryFails || UpperName(std::string(name)) != "KERNEL32.DLL")
         return NULL;
-    }
     ++objects().kernel32References;
-    Log("LoadLibraryA", Text(name), "kernel32");
     return kKernel32;
 }
 
 HMODULE GetModuleHandleA(LPCSTR name)
 {
     // Kernel32 is in every process; a handle from here takes no reference.
-    const std::string upper = UpperName(Text(name));
-    const HMODULE found = upper == "KERNEL32.DLL" || upper == "KERNEL32" ? kKernel32 : NULL;
-    Log("GetModuleHandleA", Text(name), found != NULL ? "kernel32" : "NULL");
-    return found;
+    return UpperName(std::string(name)) == "KERNEL32.DLL" ? kKernel32 : NULL;
 }
 
 HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
 {
     const std::string upper = UpperName(Utf8(name));
-    const std::string args = Format("%s, %s, 0x%x", Utf8(name).c_str(), file != NULL ? "file" : "NULL", (unsigned)flags);
-    if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32)
-        Fault("LoadLibraryExW looked beyond the system folder: " + args);
+    if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32 || file != NULL)
+        Fault("LoadLibraryExW looked beyond the system folder for " + upper);
     const bool exists = upper == "WINTRUST.DLL" || upper == "CRYPT32.DLL";
     if (!exists || machine().missingSystemDlls.count(upper) != 0) {
         SetLastErrorCode(ERROR_MOD_NOT_FOUND);
-        Log("LoadLibraryExW", args, "NULL");
         return NULL;
     }
     KernelObject module{ObjectKind::MODULE};
     module.path = upper;
-    Log("LoadLibraryExW", args, upper);
     return (HMODULE)NewObject(module);
 }
 
@@ -269,7 +248,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
         }
         if (entry == NULL)
             SetLastErrorCode(ERROR_PROC_NOT_FOUND);
-        Log("GetProcAddress", loaded->path + ", " + name, entry != NULL ? "found" : "NULL");
         return entry;
     }
     if (module != kKernel32) {
@@ -298,30 +276,26 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 
 BOOL SetDefaultDllDirectories(DWORD directoryFlags)
 {
-    Log("SetDefaultDllDirectories", Format("0x%x", (unsigned)directoryFlags), "");
     if (!machine().kernel32HasSetDefaultDllDirectories)
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
-    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)  // the simulation knows this one flag only
-        return FALSE;
+    if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)
+        Fault("SetDefaultDllDirectories: only LOAD_LIBRARY_SEARCH_SYSTEM32 is simulated");
     machine().dllSearch = "system32 only";
     return TRUE;
 }
 
 BOOL SetDllDirectoryA(LPCSTR path)
 {
-    Log("SetDllDirectoryA", path == NULL ? "NULL" : "\"" + std::string(path) + "\"", "");
-    if (!machine().kernel32HasSetDllDirectory)
-        Fault("SetDllDirectoryA called where Kernel32 has no such entry");
-    machine().dllSearch = path != NULL && path[0] == '\0' ? "without current folder" : "standard";
+    if (!machine().kernel32HasSetDllDirectory || path[0] != '\0')
+        Fault("SetDllDirectoryA: only an empty folder, where Kernel32 has the entry, is simulated");
+    machine().dllSearch = "without current folder";
     return TRUE;
 }
 
 BOOL FreeLibrary(HMODULE module)
 {
-    if (CloseObject((HANDLE)module, ObjectKind::MODULE)) {
-        Log("FreeLibrary", "module", "");
+    if (CloseObject((HANDLE)module, ObjectKind::MODULE))
         return TRUE;
-    }
     Log("FreeLibrary", module == kKernel32 ? "kernel32" : "unknown", "");
     if (module != kKernel32 || objects().kernel32References == 0) {
         Fault("FreeLibrary of a module that is not loaded");
@@ -338,11 +312,8 @@ HANDLE GetCurrentProcess()
 
 BOOL IsWow64Process(HANDLE process, PBOOL wow64)
 {
-    Log("IsWow64Process", HandleName(process), "");
-    if (!machine().kernel32HasIsWow64Process)
-        Fault("IsWow64Process called where Kernel32 has no such entry");
-    if (process != kCurrentProcess)
-        return FALSE;
+    if (!machine().kernel32HasIsWow64Process || process != kCurrentProcess)
+        Fault("IsWow64Process: only the current process, where Kernel32 has the entry, is simulated");
     *wow64 = machine().is64BitWindows ? TRUE : FALSE;
     return TRUE;
 }
@@ -369,12 +340,14 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     Machine& m = machine();
     const auto shown = [](LPCWSTR text) { return text != NULL ? Utf8(text) : std::string("NULL"); };
     const std::string args = Format(
-        "%s, %s, %s, %s, %d, 0x%x, %s, %s, cb=%u", shown(applicationName).c_str(), shown(commandLine).c_str(),
+        "%s, %s, %s, %s, %d, 0x%x, %s, %s", shown(applicationName).c_str(), shown(commandLine).c_str(),
         processAttributes ? "attributes" : "NULL", threadAttributes ? "attributes" : "NULL", inheritHandles,
-        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str(),
-        (unsigned)startupInfo->cb);
+        (unsigned)creationFlags, environment ? "environment" : "NULL", shown(currentDirectory).c_str());
     if (startupInfo->cb != sizeof(*startupInfo))
         Fault("CreateProcessW: the start-up record's cb is not its size");
+    // Windows reads every member: a stale one names a desktop, a title or handles, and the package may not start.
+    if (std::any_of(std::begin(startupInfo->otherMembers), std::end(startupInfo->otherMembers), [](BYTE b) { return b; }))
+        Fault("CreateProcessW: a member of the start-up record other than cb is set");
     const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
     auto found = m.executables.find(UpperName(program));
     // Windows opens the image for reading and execution, sharing reading and deletion.
@@ -392,8 +365,6 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     thread.process = index;
     processInformation->hProcess = NewObject(process);
     processInformation->hThread = NewObject(thread);
-    processInformation->dwProcessId = (DWORD)(1000 + 4 * index);
-    processInformation->dwThreadId = (DWORD)(1002 + 4 * index);
     Log("CreateProcessW", args,
         "TRUE " + HandleName(processInformation->hProcess) + " " + HandleName(processInformation->hThread));
     // A program that does nothing ends at once.
@@ -404,38 +375,27 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 {
     KernelObject* object = FindObject(process, ObjectKind::PROCESS);
-    if (object == NULL || machine().getExitCodeFails) {
-        Log("GetExitCodeProcess", HandleName(process), "FALSE");
+    if (object == NULL || machine().getExitCodeFails)
         return FALSE;
-    }
     const SimProcess& sim = objects().processes[object->process];
     *exitCode = sim.exited ? sim.exitCode : STILL_ACTIVE;
-    Log("GetExitCodeProcess", HandleName(process), Format("TRUE %u", (unsigned)*exitCode));
     return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    const std::string args = Format("%s, %u", HandleName(handle).c_str(), (unsigned)milliseconds);
     KernelObject* object = FindObject(handle, ObjectKind::PROCESS);
     if (object == NULL) {
-        Fault("WaitForSingleObject on " + args + ": only processes are simulated");
+        Fault("WaitForSingleObject on " + HandleName(handle) + ": only processes are simulated");
         return WAIT_TIMEOUT;
     }
     Machine& m = machine();
     const SimProcess& process = objects().processes[object->process];
-    if (m.waitFails) {
-        Log("WaitForSingleObject", args, "WAIT_FAILED");
+    if (m.waitFails)
         return WAIT_FAILED;
-    }
-    if (!process.exited && milliseconds != 0) {
-        const DWORD end = process.endMs;
-        const bool endsInTime = milliseconds == INFINITE || end - m.nowMs <= milliseconds;
-        AdvanceTo(endsInTime ? end : m.nowMs + milliseconds);
-    }
-    const DWORD result = process.exited ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-    Log("WaitForSingleObject", args, result == WAIT_OBJECT_0 ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
-    return result;
+    if (!process.exited && milliseconds != 0)
+        AdvanceTo(process.endMs - m.nowMs <= milliseconds ? process.endMs : m.nowMs + milliseconds);
+    return process.exited ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL CloseHandle(HANDLE handle)
@@ -456,11 +416,8 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
 {
     Machine& m = machine();
     const std::u16string upper = UpperName(std::u16string(name));
-    const std::string args = Format("%s, 0x%x, 0x%x, %s, %u, 0x%x, %s", Utf8(name).c_str(), (unsigned)access,
-                                    (unsigned)share, security != NULL ? "security" : "NULL", (unsigned)disposition,
-                                    (unsigned)flags, templateFile != NULL ? "template" : "NULL");
-    if (disposition != OPEN_EXISTING)
-        Fault("CreateFileW: only opening a file that exists is simulated");
+    if (disposition != OPEN_EXISTING || security != NULL || templateFile != NULL || flags != FILE_ATTRIBUTE_NORMAL)
+        Fault("CreateFileW: only opening a file that exists, as the product does, is simulated");
     // A folder opened without backup semantics is refused as Windows refuses it.
     const DWORD error = m.folders.count(upper) != 0           ? ERROR_ACCESS_DENIED
                         : m.executables.count(upper) == 0     ? ERROR_FILE_NOT_FOUND
@@ -468,13 +425,11 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                                                               : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) {
         SetLastErrorCode(error);
-        Log("CreateFileW", args, Format("INVALID_HANDLE_VALUE %u", (unsigned)error));
         return INVALID_HANDLE_VALUE;
     }
     KernelObject file{ObjectKind::FILE};
     file.path = Utf8(upper);
     file.access = access;
     file.share = share;
-    Log("CreateFileW", args, "file");
     return NewObject(file);
 }

@@ -59,14 +59,6 @@ std::vector<std::string> Machine::ArgsOf(const std::string& function) const
     return args;
 }
 
-std::vector<std::string> Machine::FunctionSequence() const
-{
-    std::vector<std::string> names;
-    for (const ApiCall& call : calls)
-        names.push_back(call.function);
-    return names;
-}
-
 int Machine::OpenHandleCount() const
 {
     return OpenKernelObjectCount();

@@ -78,12 +78,11 @@ struct ProcessStarted {
 struct PostedMessage {
     DWORD atMs;
     UINT message;
-    DWORD queueBits;  // the QS_* class the message falls into
 };
 
 struct Machine {
     // Windows as reported
-    DWORD majorVersion = 6, minorVersion = 2, buildNumber = 9200;
+    DWORD majorVersion = 6, minorVersion = 2;
     bool getVersionFails = false;
     bool is64BitWindows = true;  // our process is 32-bit, so this means WOW64
     bool kernel32HasIsWow64Process = true;
@@ -109,10 +108,9 @@ struct Machine {
     // Answers to message boxes, in order; IDOK when none is left; 0: the box
     // cannot be shown, and MessageBox returns 0
     std::deque<int> boxAnswers;
-    // Messages that arrive in our queue at a simulated time
+    // Messages posted to our thread at a simulated time
     std::vector<PostedMessage> incoming;
 
-    bool processHasShutdownPrivilege = true;
     bool lookupPrivilegeFails = false;
 
     DWORD hangAfterMs = 24u * 3600u * 1000u;
@@ -127,8 +125,8 @@ struct Machine {
     bool shutdownPrivilegeEnabled = false;
     // Where later DLL loads look: "standard", "system32 only", "without current folder"
     std::string dllSearch = "standard";
-    UINT restartFlags = 0;
     bool restartRequested = false;
+    bool privilegeEnabledAtRestart = false;
     std::vector<std::string> faults;  // product misuse the simulation noticed
 
     // Registry set-up
@@ -142,7 +140,6 @@ struct Machine {
 
     // Log queries
     std::vector<std::string> ArgsOf(const std::string& function) const;
-    std::vector<std::string> FunctionSequence() const;
     int OpenHandleCount() const;
 };
 

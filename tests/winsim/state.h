@@ -20,8 +20,6 @@ std::basic_string<Char> UpperName(std::basic_string<Char> text)
 }
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// A string argument as logged: its text, or NULL.
-std::string Text(const char* text);
 void Log(const char* function, const std::string& args, const std::string& result);
 void Fault(const std::string& what);
 

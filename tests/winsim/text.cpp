@@ -118,6 +118,9 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
     };
     if (codePage == CP_ACP)
         codePage = machine().ansiCodePage;
+    // Every Windows has the table of its own ANSI code page.
+    if (codePage != machine().ansiCodePage || (codePage == 932 && !machine().hasCodePage932))
+        Fault(Format("GetCPInfo(%u): only the ANSI code page of a Windows that has its table is simulated", codePage));
     for (const CodePage& known : kCodePages) {
         if (known.id != codePage)
             continue;
@@ -137,14 +140,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
     const std::string args = Format("%u, 0x%x, %d, %d", codePage, (unsigned)flags, length, size);
     if (codePage != 932 || flags != 0)
         Fault("MultiByteToWideChar " + args + ": only code page 932 without flags is simulated");
-    if (!machine().hasCodePage932 || length == 0) {
-        Log("MultiByteToWideChar", args, "0");  // ERROR_INVALID_PARAMETER
-        return 0;
-    }
-    const std::u16string wide = Decode(bytes, 932);
-    const int result = Deliver(wide, out, size);
-    Log("MultiByteToWideChar", args, Format("%d %s", result, Utf8(wide).c_str()));
-    return result;
+    if (!machine().hasCodePage932)
+        return 0;  // ERROR_INVALID_PARAMETER
+    return Deliver(Decode(bytes, 932), out, size);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int size,
@@ -168,7 +166,5 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LP
     }
     if (usedDefault != NULL)
         *usedDefault = defaulted ? TRUE : FALSE;
-    const int result = Deliver(bytes, out, size);
-    Log("WideCharToMultiByte", args, Format("%d%s", result, defaulted ? " used default" : ""));
-    return result;
+    return Deliver(bytes, out, size);
 }

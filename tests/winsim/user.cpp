@@ -8,19 +8,9 @@ using namespace winsim;
 
 namespace {
 
-struct QueuedMessage {
-    MSG msg;
-    DWORD queueBits;
-};
-
-struct Queue {
-    std::deque<QueuedMessage> messages;
-    bool newInput = false;  // arrived since the queue was last looked at
-};
-
-Queue& queue()
+std::deque<MSG>& queue()
 {
-    static Queue instance;
+    static std::deque<MSG> instance;
     return instance;
 }
 
@@ -38,7 +28,7 @@ bool IsButtonOf(UINT type, int answer)
     }
 }
 
-// Moves the messages due by now into the queue.
+// Moves the messages posted by now into the queue.
 void DeliverDueMessages()
 {
     Machine& m = machine();
@@ -48,8 +38,7 @@ void DeliverDueMessages()
         MSG msg = {};
         msg.message = m.incoming.front().message;
         msg.time = m.incoming.front().atMs;
-        queue().messages.push_back(QueuedMessage{msg, m.incoming.front().queueBits});
-        queue().newInput = true;
+        queue().push_back(msg);
         m.incoming.erase(m.incoming.begin());
     }
 }
@@ -60,7 +49,7 @@ namespace winsim {
 
 void ResetQueue()
 {
-    queue() = Queue();
+    queue().clear();
 }
 
 }  // namespace winsim
@@ -88,16 +77,16 @@ int ShowBox(const char* function, HWND owner, const std::u16string& text, const 
 
 }  // namespace
 
-// Its text is taken in the ANSI code page; a null text or caption shows as "NULL".
+// Its text is taken in the ANSI code page.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     const UINT codePage = machine().ansiCodePage;
-    return ShowBox("MessageBoxA", owner, Decode(Text(text), codePage), Decode(Text(caption), codePage), type);
+    return ShowBox("MessageBoxA", owner, Decode(text, codePage), Decode(caption, codePage), type);
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    return ShowBox("MessageBoxW", owner, text != NULL ? text : u"NULL", caption != NULL ? caption : u"NULL", type);
+    return ShowBox("MessageBoxW", owner, text, caption, type);
 }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
@@ -106,69 +95,52 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     Machine& m = machine();
     const std::string args = Format("%u, %s, %d, %u, 0x%x", (unsigned)count, handles ? "handles" : "NULL",
                                     waitAll, (unsigned)milliseconds, (unsigned)wakeMask);
-    if (count != 0 || handles != NULL)
-        Fault("waiting on handles in MsgWaitForMultipleObjects is not simulated");
+    if (count != 0 || handles != NULL || milliseconds == INFINITE || !(wakeMask & QS_POSTMESSAGE))
+        Fault("MsgWaitForMultipleObjects: only a timed wait for posted messages, on no handle, is simulated");
+    // Every simulated message is posted: one in the queue, or posted before the timeout, wakes the wait.
     DeliverDueMessages();
-    DWORD wakeAt = milliseconds == INFINITE ? 0xFFFFFFFF : m.nowMs + milliseconds;
-    DWORD result = WAIT_TIMEOUT;
-    // Only input that is new since the queue was last looked at wakes the wait.
-    for (const QueuedMessage& queued : queue().messages) {
-        if (queue().newInput && (queued.queueBits & wakeMask) != 0)
-            wakeAt = m.nowMs, result = WAIT_OBJECT_0;
-    }
-    for (const PostedMessage& incoming : m.incoming) {
-        if (result == WAIT_TIMEOUT && (incoming.queueBits & wakeMask) != 0 && incoming.atMs <= wakeAt)
-            wakeAt = std::max(incoming.atMs, m.nowMs), result = WAIT_OBJECT_0;
-    }
-    if (result == WAIT_TIMEOUT && milliseconds == INFINITE) {
-        Log("MsgWaitForMultipleObjects", args, "hang");
-        throw Hang{"MsgWaitForMultipleObjects with nothing to wake it"};
-    }
-    AdvanceTo(wakeAt);
-    DeliverDueMessages();
-    Log("MsgWaitForMultipleObjects", args, result == WAIT_TIMEOUT ? "WAIT_TIMEOUT" : "WAIT_OBJECT_0");
-    return result;
+    const DWORD timeoutAt = m.nowMs + milliseconds;
+    const bool woken = !queue().empty() || (!m.incoming.empty() && m.incoming.front().atMs <= timeoutAt);
+    AdvanceTo(!woken ? timeoutAt : queue().empty() ? m.incoming.front().atMs : m.nowMs);
+    Log("MsgWaitForMultipleObjects", args, woken ? "WAIT_OBJECT_0" : "WAIT_TIMEOUT");
+    return woken ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg)
 {
     const std::string args = Format("msg, %s, %u, %u, %u", window ? "window" : "NULL", filterMin, filterMax, removeMsg);
     DeliverDueMessages();
-    queue().newInput = false;
-    if (queue().messages.empty()) {
+    if (queue().empty()) {
         Log("PeekMessageA", args, "FALSE");
         return FALSE;
     }
-    *msg = queue().messages.front().msg;
+    *msg = queue().front();
     if (removeMsg & PM_REMOVE)
-        queue().messages.pop_front();
+        queue().pop_front();
     Log("PeekMessageA", args, Format("TRUE 0x%x", msg->message));
     return TRUE;
 }
 
-BOOL TranslateMessage(const MSG* msg)
+// Translation makes characters for a window; the waiting thread owns none.
+BOOL TranslateMessage(const MSG*)
 {
-    Log("TranslateMessage", Format("0x%x", msg->message), "");
     return FALSE;
 }
 
 LRESULT DispatchMessageA(const MSG* msg)
 {
     machine().dispatched.push_back(*msg);
-    Log("DispatchMessageA", Format("0x%x", msg->message), "");
     return 0;
 }
 
+// Windows documents that it refuses a caller whose shutdown privilege is not
+// enabled; Wine does not refuse, and trying would end the session. So it is
+// not refused here: the request is recorded with the privilege's state.
 BOOL ExitWindowsEx(UINT flags, DWORD reason)
 {
     Machine& m = machine();
-    const std::string args = Format("0x%x, 0x%x", flags, (unsigned)reason);
-    if (!m.shutdownPrivilegeEnabled) {
-        Log("ExitWindowsEx", args, "FALSE");
-        return FALSE;
-    }
     m.restartRequested = (flags & EWX_REBOOT) != 0;
-    m.restartFlags = flags;
-    Log("ExitWindowsEx", args, "TRUE");
+    m.privilegeEnabledAtRestart = m.shutdownPrivilegeEnabled;
+    Log("ExitWindowsEx", Format("0x%x, 0x%x", flags, (unsigned)reason), "TRUE");
     return TRUE;
 }

@@ -52,7 +52,6 @@ LONG WinVerifyTrust(HWND, GUID* action, LPVOID data)
 {
     WINTRUST_DATA& trust = *(WINTRUST_DATA*)data;
     if (trust.dwStateAction == WTD_STATEACTION_CLOSE) {
-        Log("WinVerifyTrust", "CLOSE", "");
         if (!CloseObject(trust.hWVTStateData, ObjectKind::TRUST_STATE))
             Fault("WinVerifyTrust closed a state that is not open");
         trust.hWVTStateData = NULL;
