@@ -223,7 +223,8 @@ HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
     const std::string upper = UpperName(Utf8(name));
     if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32 || file != NULL)
         Fault("LoadLibraryExW looked beyond the system folder for " + upper);
-    const bool exists = upper == "WINTRUST.DLL" || upper == "CRYPT32.DLL";
+    const bool exists = std::any_of(std::begin(kSystemExports), std::end(kSystemExports),
+                                    [&](const auto& e) { return upper == e.module; });
     if (!exists || machine().missingSystemDlls.count(upper) != 0) {
         SetLastErrorCode(ERROR_MOD_NOT_FOUND);
         return NULL;
