@@ -4,7 +4,6 @@
 #include <windows.h>
 
 enum CutModel { CUT_VISTA, CUT_XP };  // how GetModuleFileNameW cuts a path that does not fit (Wine: as XP)
-extern const bool kPlatformSimulated;
 
 struct SeedValue {
     const char* name;

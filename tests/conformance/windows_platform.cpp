@@ -4,8 +4,6 @@
 
 #include "conformance.h"
 
-const bool kPlatformSimulated = false;
-
 static REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
 static bool SetDacl(HKEY key, PACL dacl)
