@@ -109,8 +109,8 @@ TEST_F(StringTest, FormatGrowsForLongTexts)
     text.Format("%s-%s", (const char*)text, (const char*)text);
     EXPECT_EQ(std::string(text), std::string(200, 'a') + "-" + std::string(200, 'a'));
 
-    // A format that fits the first buffer exactly, with no room for the terminator.
-    const std::string exact(128, 'y');
+    // One more than the first buffer holds: the formatter's count exactly, with no terminator.
+    const std::string exact(129, 'y');
     text.Format("%s", exact.c_str());
     EXPECT_EQ(std::string(text), exact);
 }
