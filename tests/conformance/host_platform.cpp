@@ -50,6 +50,8 @@ static void ArrangePackageFiles(bool asWine)
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }
+bool PlatformReadsBack(PSECURITY_DESCRIPTOR, const WCHAR*) { return true; }
+bool PlatformKeepsAccessList(const WCHAR* folder) { return !machine().folders[Key(folder)].sddl.empty(); }
 const char* PlatformWineVersion() { return NULL; }
 
 int main()

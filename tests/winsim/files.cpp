@@ -131,7 +131,7 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security)
 {
     Machine& m = machine();
     const std::u16string key = Key(path);
-    const KernelObject* descriptor = security != NULL ? FindLocal(security->lpSecurityDescriptor) : NULL;
+    const KernelObject* descriptor = security != NULL ? FindObject(security->lpSecurityDescriptor, ObjectKind::LOCAL) : NULL;
     if (descriptor == NULL || security->nLength != sizeof(*security))
         Fault("CreateDirectoryW: only a folder with an access list of its own is simulated");
     if (m.folders.count(key) != 0 || m.files.count(key) != 0)
@@ -238,7 +238,7 @@ BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
 
 HLOCAL LocalFree(HLOCAL memory)
 {
-    if (memory != NULL && !FreeLocal(memory))
+    if (memory != NULL && !CloseObject(memory, ObjectKind::LOCAL))
         Fault("LocalFree of memory that is not LocalAlloc's");
     return NULL;
 }
