@@ -10,6 +10,7 @@
 
 #include "conformance.h"
 
+#include <sddl.h>
 #include <softpub.h>
 #include <wintrust.h>
 
@@ -41,6 +42,10 @@ struct Difference {
     {"WinVerifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2) of a file signed under a root that Windows does not trust",
      "fails with CERT_E_UNTRUSTEDROOT (0x800B0109)", "WinVerifyTrust function (wintrust.h)",
      "gives 0 for a SHA-256 signature: it skips the chain policy", false},
+    // The last record: CheckSetupFolder marks it.
+    {"CreateDirectoryW(path, security attributes with a protected DACL), then GetNamedSecurityInfoW",
+     "the folder keeps the DACL it was made with and Windows enforces it", "CreateDirectoryW function (fileapi.h)",
+     "keeps no descriptor: reads back a default list made from the Unix mode, and enforces none", false},
 };
 
 // What the product relies on in each ANSI code page the simulation knows.
@@ -216,7 +221,7 @@ void CheckFormatter()
     }
 }
 
-// The setup package, started through the "W" entry point from where it lies,
+// The setup package, started through the "W" entry point from where it lies, named apart from its command line,
 // is judged by its handle's state: its exit code may be 259.
 void CheckExitCode259(const WCHAR* modulePath)
 {
@@ -231,7 +236,7 @@ void CheckExitCode259(const WCHAR* modulePath)
     PROCESS_INFORMATION info;
     // Held as the installer holds the package it starts.
     const HANDLE held = CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    const BOOL started = CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
+    const BOOL started = CreateProcessW(modulePath, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info);
     ok(held != INVALID_HANDLE_VALUE && started, "CreateFileW(GENERIC_READ, FILE_SHARE_READ), CreateProcessW",
        "from our own folder, held: %d, started: %d", held != INVALID_HANDLE_VALUE, started);
     CloseHandle(held);
@@ -391,6 +396,44 @@ void CheckPackageTrust(const WCHAR* modulePath)
         FreeLibrary(wintrust);
 }
 
+// The installer's own folder: its access list made from SDDL and read back unchanged (the simulation keeps the text), the folder made with it in
+// Windows' Temp and refused when the name exists, its removal at the next restart accepted for an administrator;
+// and a file held as the installer holds the package, read from its start through the handle.
+void CheckSetupFolder(const WCHAR* modulePath)
+{
+    const char16_t sddl[] = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    const BOOL made =
+        ConvertStringSecurityDescriptorToSecurityDescriptorW((const WCHAR*)sddl, SDDL_REVISION_1, &descriptor, NULL);
+    ok(made && PlatformReadsBack(descriptor, (const WCHAR*)sddl), "ConvertStringSecurityDescriptorToSecurityDescriptorW, and back",
+       "made %d", made);
+    WCHAR folder[MAX_PATH + 32];
+    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    const char16_t name[] = u"\\Temp\\DBSetup-conformance";
+    memcpy(folder + (length < MAX_PATH ? length : 0), name, sizeof(name));
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    const BOOL created = CreateDirectoryW(folder, &attributes);
+    const BOOL again = CreateDirectoryW(folder, &attributes);
+    const DWORD error = GetLastError();
+    g_differences[std::size(g_differences) - 1].seen |= PlatformWineVersion() && created && !PlatformKeepsAccessList(folder);
+    const BOOL atRestart = MoveFileExW(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const BOOL removed = RemoveDirectoryW(folder);
+    ok(created && !again && error == ERROR_ALREADY_EXISTS && atRestart && removed,
+       "CreateDirectoryW(<Windows>\\Temp\\..., protected DACL) twice, MoveFileExW(DELAY_UNTIL_REBOOT), RemoveDirectoryW",
+       "%u units of Windows folder; made %d, again %d with %u; at restart %d; removed %d", length, created, again,
+       (unsigned)error, atRestart, removed);
+    LocalFree(descriptor);
+    WCHAR path[1100];
+    Beside(modulePath, u"signed.exe", path);
+    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    char start[2] = {};
+    DWORD got = 0;
+    const BOOL readStart = ReadFile(held, start, sizeof(start), &got, NULL);
+    CloseHandle(held);
+    ok(readStart && got == 2 && start[0] == 'M' && start[1] == 'Z', "ReadFile(a file held with FILE_SHARE_READ)",
+       "%d, %u bytes: %02X %02X", readStart, (unsigned)got, (unsigned char)start[0], (unsigned char)start[1]);
+}
+
 // The restart's privilege: found by its name and enabled, as the restart enables it. The first call
 // changes it (it was disabled), so that asked again it is enabled already.
 void CheckShutdownPrivilege()
@@ -445,6 +488,7 @@ void RunConformance(CutModel cut, const char* label)
     CheckFormatter();
     CheckExitCode259(wide);
     CheckPackageTrust(wide);
+    CheckSetupFolder(wide);
     CheckMessageWait();
     CheckShutdownPrivilege();
     printf("%s, code page %u: %d passed, %d failed\n", label, GetACP(), g_passed - passedBefore,

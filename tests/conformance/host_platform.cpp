@@ -44,10 +44,12 @@ static void ArrangePackageFiles(bool asWine)
         {u"signed.exe", {root, root}}};
     for (const auto& file : files)
         machine().AddExecutable(folder + u"\\" + file.name, ProcessScript{0, 0, {}, file.signature});
-    machine().folders.insert(UpperName(folder));
+    machine().folders[UpperName(folder)];
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }
+bool PlatformReadsBack(PSECURITY_DESCRIPTOR, const WCHAR*) { return true; }
+bool PlatformKeepsAccessList(const WCHAR* folder) { return !machine().folders[Key(folder)].sddl.empty(); }
 const char* PlatformWineVersion() { return NULL; }
 
 int main()

@@ -134,3 +134,25 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
         m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     return TRUE;
 }
+
+// The descriptor holds the text it was made from: what a folder made with it records.
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
+                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size)
+{
+    if (revision != SDDL_REVISION_1 || size != NULL)
+        Fault("ConvertStringSecurityDescriptorToSecurityDescriptorW: only revision 1, without its size, is simulated");
+    KernelObject block{ObjectKind::LOCAL};
+    block.text = sddl;
+    *descriptor = NewObject(block);
+    return TRUE;
+}
+
+BOOLEAN SystemFunction036(PVOID buffer, ULONG length)
+{
+    if (length != 8)
+        Fault("RtlGenRandom: only 8 bytes at a time are simulated");
+    for (ULONG i = 0; i < length && i < 8; ++i)
+        ((BYTE*)buffer)[i] = (BYTE)(machine().nextRandom >> (56 - 8 * i));
+    ++machine().nextRandom;
+    return TRUE;
+}
