@@ -188,11 +188,11 @@ void CheckRegistry(bool win64)
 
 void CheckVersion()
 {
-    for (DWORD size : {148, 156, 0, 147, 149, 157}) {
-        OSVERSIONINFOEXA info[2] = {};
+    for (DWORD size : {148, 0, 147, 149}) {
+        OSVERSIONINFOA info[2] = {};
         info[0].dwOSVersionInfoSize = size;
-        const BOOL result = GetVersionExA((LPOSVERSIONINFOA)info);
-        ok(!result == !(size == 148 || size == 156) && (!result || info[0].dwMajorVersion >= 5), "GetVersionExA",
+        const BOOL result = GetVersionExA(info);
+        ok(!result == !(size == 148) && (!result || info[0].dwMajorVersion >= 5), "GetVersionExA",
            "dwOSVersionInfoSize %u: %d, major %u", (unsigned)size, result, (unsigned)info[0].dwMajorVersion);
     }
 }

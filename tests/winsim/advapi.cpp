@@ -19,7 +19,7 @@ RegView ViewFor(REGSAM desired)
 
 }  // namespace
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, PHKEY result)
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, HKEY* result)
 {
     const std::string path = subKey;
     if (key != HKEY_LOCAL_MACHINE || UpperName(path).compare(0, 9, "SOFTWARE\\") != 0) {
@@ -77,7 +77,7 @@ LONG RegCloseKey(HKEY key)
     return ERROR_SUCCESS;
 }
 
-BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
+BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token)
 {
     if (process != GetCurrentProcess())
         Fault("OpenProcessToken: only the current process's token is simulated");
@@ -137,7 +137,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
 
 // The descriptor holds the text it was made from: what a folder made with it records.
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size)
+                                                          PSECURITY_DESCRIPTOR* descriptor, ULONG* size)
 {
     if (revision != SDDL_REVISION_1 || size != NULL)
         Fault("ConvertStringSecurityDescriptorToSecurityDescriptorW: only revision 1, without its size, is simulated");
@@ -147,7 +147,7 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD re
     return TRUE;
 }
 
-BOOLEAN SystemFunction036(PVOID buffer, ULONG length)
+BOOLEAN SystemFunction036(void* buffer, ULONG length)
 {
     if (length != 8)
         Fault("RtlGenRandom: only 8 bytes at a time are simulated");

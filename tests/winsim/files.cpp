@@ -97,7 +97,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overl
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped)
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, LPDWORD written, LPVOID overlapped)
 {
     KernelObject* open = FindObject(file, ObjectKind::FILE);
     *written = 0;
@@ -221,7 +221,7 @@ BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
     return TRUE;
 }
 
-HLOCAL LocalFree(HLOCAL memory)
+void* LocalFree(void* memory)
 {
     if (memory != NULL && !CloseObject(memory, ObjectKind::LOCAL))
         Fault("LocalFree of memory that is not LocalAlloc's");

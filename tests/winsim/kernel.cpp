@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 #include <wintrust.h>
@@ -165,8 +166,9 @@ void AdvanceTo(DWORD ms)
                 process.onExit();
         }
     }
-    if (m.nowMs > m.hangAfterMs)
-        throw Hang{Format("still waiting at %u ms", (unsigned)m.nowMs)};
+    // A day of simulated time: the product is waiting forever.
+    if (m.nowMs > 24u * 3600u * 1000u)
+        throw std::runtime_error(Format("still waiting at %u ms", (unsigned)m.nowMs));
 }
 
 void ResetKernelObjects()
@@ -174,7 +176,7 @@ void ResetKernelObjects()
     objects() = Objects();
 }
 
-int OpenKernelObjectCount()
+int Machine::OpenHandleCount() const
 {
     return (int)objects().handles.size() + objects().kernel32References;
 }
@@ -186,8 +188,7 @@ using namespace winsim;
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
     const Machine& m = machine();
-    const DWORD size = info->dwOSVersionInfoSize;
-    if (m.getVersionFails || (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)))
+    if (m.getVersionFails || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
         return FALSE;
     info->dwMajorVersion = m.majorVersion;
     info->dwMinorVersion = m.minorVersion;

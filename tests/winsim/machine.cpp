@@ -88,9 +88,4 @@ size_t Machine::FoldersMade() const
     });
 }
 
-int Machine::OpenHandleCount() const
-{
-    return OpenKernelObjectCount();
-}
-
 }  // namespace winsim

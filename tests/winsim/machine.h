@@ -25,7 +25,7 @@ struct RegValue {
 
 struct RegKey {
     // Access rights this process may be granted on the key.
-    DWORD allowedAccess = KEY_ALL_ACCESS | STANDARD_RIGHTS_ALL;
+    DWORD allowedAccess = KEY_ALL_ACCESS;
     std::map<std::string, RegValue> values;  // by upper-case name
 };
 
@@ -34,17 +34,11 @@ struct ApiCall {
     std::string args;  // the arguments as the product passed them, comma-separated
 };
 
-// Thrown when simulated time passes a limit: the product is waiting forever.
-struct Hang {
-    std::string where;
-};
-
 // A box as the user reads it: text and caption in UTF-8.
 struct MessageBoxShown {
     std::string text;
     std::string caption;
     UINT type;
-    int answer;
     size_t foldersMade;  // the folders made here that were there while it showed
 };
 
@@ -129,8 +123,6 @@ struct Machine {
     std::vector<PostedMessage> incoming;
 
     bool lookupPrivilegeFails = false;
-
-    DWORD hangAfterMs = 24u * 3600u * 1000u;
 
     // State the product changes
     DWORD nowMs = 0;

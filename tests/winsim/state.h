@@ -58,6 +58,5 @@ void AdvanceTo(DWORD ms);
 
 void ResetKernelObjects();
 void ResetQueue();
-int OpenKernelObjectCount();
 
 }  // namespace winsim

@@ -141,7 +141,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
     if (codePage != 932 || flags != 0)
         Fault("MultiByteToWideChar " + args + ": only code page 932 without flags is simulated");
     if (!machine().hasCodePage932)
-        return 0;  // ERROR_INVALID_PARAMETER
+        return 0;  // with ERROR_INVALID_PARAMETER
     return Deliver(Decode(bytes, 932), out, size);
 }
 

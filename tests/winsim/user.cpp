@@ -37,7 +37,6 @@ void DeliverDueMessages()
     while (!m.incoming.empty() && m.incoming.front().atMs <= m.nowMs) {
         MSG msg = {};
         msg.message = m.incoming.front().message;
-        msg.time = m.incoming.front().atMs;
         queue().push_back(msg);
         m.incoming.erase(m.incoming.begin());
     }
@@ -68,7 +67,7 @@ int ShowBox(const char* function, HWND owner, const std::u16string& text, const 
     if (answer != 0 && !IsButtonOf(type, answer))
         Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
     if (answer != 0)
-        m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, answer, m.FoldersMade()});
+        m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, m.FoldersMade()});
     Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Utf8(text).c_str(),
                          Utf8(caption).c_str(), type));
     return answer;

@@ -17,7 +17,6 @@ typedef BYTE* LPBYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef uint32_t ULONG;
-typedef ULONG* PULONG;
 typedef DWORD* LPDWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
@@ -28,16 +27,11 @@ typedef char16_t WCHAR;  // a UTF-16 unit, as Windows holds text
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
-typedef void* PVOID;
-typedef const void* LPCVOID;
 typedef void* PSECURITY_DESCRIPTOR;
-typedef void* HLOCAL;
 typedef void* HGLOBAL;
 typedef struct HRSRC__* HRSRC;
 typedef void* HANDLE;
-typedef HANDLE* PHANDLE;
 typedef struct HKEY__* HKEY;
-typedef HKEY* PHKEY;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HWND__* HWND;
@@ -63,7 +57,6 @@ typedef intptr_t (*FARPROC)();
 #define ERROR_DISK_FULL 112L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
-#define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_MORE_DATA 234L
@@ -80,7 +73,6 @@ typedef intptr_t (*FARPROC)();
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_WOW64_64KEY 0x0100
 #define KEY_WOW64_32KEY 0x0200
-#define STANDARD_RIGHTS_ALL 0x001F0000L
 #define KEY_READ 0x20019  // read control, query, enumerate and notify
 #define KEY_ALL_ACCESS 0xF003F
 #define REG_NONE 0
@@ -160,10 +152,6 @@ typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId;
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
-struct OSVERSIONINFOEXA : OSVERSIONINFOA {
-    WORD wServicePackMajor, wServicePackMinor, wSuiteMask;
-    BYTE wProductType, wReserved;
-};
 
 typedef struct _cpinfo {
     UINT MaxCharSize;
@@ -244,7 +232,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
 UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overlapped);
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, LPDWORD written, LPVOID overlapped);
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found);
 BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW found);
 BOOL FindClose(HANDLE search);
@@ -252,7 +240,7 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 BOOL DeleteFileW(LPCWSTR path);
 BOOL RemoveDirectoryW(LPCWSTR path);
 BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags);
-HLOCAL LocalFree(HLOCAL memory);
+void* LocalFree(void* memory);
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL loaded);
@@ -269,18 +257,18 @@ LRESULT DispatchMessageA(const MSG* msg);
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 
 // advapi32
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, HKEY* result);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize);
 LONG RegCloseKey(HKEY key);
-BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
+BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token);
 BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid);
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            LPDWORD returnLength);
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size);
-BOOLEAN SystemFunction036(PVOID buffer, ULONG length);
+                                                          PSECURITY_DESCRIPTOR* descriptor, ULONG* size);
+BOOLEAN SystemFunction036(void* buffer, ULONG length);
 #define RtlGenRandom SystemFunction036
 
 // msvcrt's own formatter: -1 when the text does not fit, and no terminator
