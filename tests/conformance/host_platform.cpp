@@ -11,8 +11,7 @@ static RegView ViewOf(bool view64) { return view64 || !machine().is64BitWindows 
 bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly)
 {
     for (int i = 0; i < count; ++i)
-        machine().SetBytes(ViewOf(view64), path, values[i].name, std::string(values[i].data, values[i].size),
-                           values[i].type);
+        machine().SetBytes(ViewOf(view64), path, values[i].name, std::string(values[i].data, values[i].size));
     if (queryOnly)
         machine().Key(ViewOf(view64), path).allowedAccess = KEY_QUERY_VALUE;
     return true;

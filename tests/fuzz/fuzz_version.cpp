@@ -1,4 +1,4 @@
-// Registry values of any bytes, type and length: detection leaves no key open
+// Registry values of any bytes and length: detection leaves no key open
 // and the simulation notices no misuse; the splitter loses nothing.
 #include <stdint.h>
 #include <string.h>
@@ -11,8 +11,6 @@
 #include "token_splitter.h"
 
 namespace {
-
-const DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_NONE};
 
 void CheckSplit(const std::string& raw)
 {
@@ -33,24 +31,22 @@ void CheckSplit(const std::string& raw)
 
 }  // namespace
 
-// Input: types and views of the two values, the SQLPath length, then the bytes.
+// Input: the views of the two values, the SQLPath length and whether a version is there, then the bytes.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2)
+    if (size < 1)
         return 0;
     UseJapaneseMachine();
     winsim::Machine& m = winsim::machine();
-    const DWORD pathType = kTypes[(data[0] & 0x0F) % 6];
-    const DWORD versionType = kTypes[(data[0] >> 4) % 6];
-    const winsim::RegView pathView = data[1] & 1 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
-    const winsim::RegView versionView = data[1] & 2 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
-    const size_t rest = size - 2;
-    const size_t pathLength = rest == 0 ? 0 : (data[1] >> 2) * 5 % (rest + 1);
-    const std::string path((const char*)data + 2, pathLength);
-    const std::string version((const char*)data + 2 + pathLength, rest - pathLength);
-    m.SetBytes(pathView, kSetupKey, "SQLPath", path, pathType);
-    if (!(data[1] & 0x80))
-        m.SetBytes(versionView, kVersionKey, "CurrentVersion", version, versionType);
+    const winsim::RegView pathView = data[0] & 1 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
+    const winsim::RegView versionView = data[0] & 2 ? winsim::RegView::NATIVE : winsim::RegView::WOW32;
+    const size_t rest = size - 1;
+    const size_t pathLength = rest == 0 ? 0 : (data[0] >> 2) * 5 % (rest + 1);
+    const std::string path((const char*)data + 1, pathLength);
+    const std::string version((const char*)data + 1 + pathLength, rest - pathLength);
+    m.SetBytes(pathView, kSetupKey, "SQLPath", path);
+    if (!(data[0] & 0x80))
+        m.SetBytes(versionView, kVersionKey, "CurrentVersion", version);
 
     DetectSqlServer();
     FUZZ_CHECK(m.OpenHandleCount() == 0);

@@ -99,40 +99,35 @@ TEST_F(SqlDetectTest, KeysAndViews)
     }
 }
 
+// Values are read as their bytes, whatever type they were stored with.
 TEST_F(SqlDetectTest, ValuesOfAnyShape)
 {
     struct Case {
         const char* what;
-        std::string path;
-        DWORD pathType;
-        std::string version;
-        DWORD versionType;
+        std::string path, version;
         SqlKind kind;
     };
-    const std::string nul(1, '\0');
+    const std::string nul(1, '\0'), x = "C:\\x" + nul, v14 = "14.0" + nul;
     const Case cases[] = {
-        {"SQLPath of 261 bytes", std::string(261, 'p'), REG_SZ, "14.0" + nul, REG_SZ, SQL_UNKNOWN},
-        {"SQLPath of exactly 260 bytes, no NUL", std::string(260, 'p'), REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
-        {"marker at the very end of 260 bytes", std::string(244, 'p') + "MSSQL$VALTERNADB", REG_SZ,
-         "14.0" + nul, REG_SZ, SQL_MSDE2000},
-        {"marker at the start", "MSSQL$VALTERNADB\\Data" + nul, REG_SZ, "14.0" + nul, REG_SZ, SQL_MSDE2000},
-        {"empty SQLPath", "", REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
-        {"SQLPath as a DWORD", std::string("\x0E\0\0\0", 4), REG_DWORD, "14.0" + nul, REG_SZ, SQL_2017},
-        {"double-byte SQLPath", "C:\\ソフト\\表\\MSSQL" + nul, REG_SZ, "14.0" + nul, REG_SZ, SQL_2017},
-        {"version of 261 bytes", "C:\\x" + nul, REG_SZ, "14." + std::string(258, '0'), REG_SZ, SQL_UNKNOWN},
-        {"version of exactly 260 bytes, no NUL", "C:\\x" + nul, REG_SZ, "14." + std::string(257, '0'),
-         REG_SZ, SQL_2017},
-        {"empty version value", "C:\\x" + nul, REG_SZ, "", REG_SZ, SQL_UNKNOWN},
-        {"version as a DWORD 14", "C:\\x" + nul, REG_SZ, std::string("\x0E\0\0\0", 4), REG_DWORD, SQL_UNKNOWN},
-        {"version as binary text", "C:\\x" + nul, REG_SZ, "13.0", REG_BINARY, SQL_2016},
-        {"version as a multi-string", "C:\\x" + nul, REG_SZ, "12.0" + nul + "14.0" + nul + nul, REG_MULTI_SZ,
-         SQL_2014},
-        {"version with double-byte text", "C:\\x" + nul, REG_SZ, "１４.0" + nul, REG_SZ, SQL_UNKNOWN},
+        {"SQLPath of 261 bytes", std::string(261, 'p'), v14, SQL_UNKNOWN},
+        {"SQLPath of exactly 260 bytes, no NUL", std::string(260, 'p'), v14, SQL_2017},
+        {"marker at the very end of 260 bytes", std::string(244, 'p') + "MSSQL$VALTERNADB", v14, SQL_MSDE2000},
+        {"marker at the start", "MSSQL$VALTERNADB\\Data" + nul, v14, SQL_MSDE2000},
+        {"empty SQLPath", "", v14, SQL_2017},
+        {"SQLPath as a DWORD", std::string("\x0E\0\0\0", 4), v14, SQL_2017},
+        {"double-byte SQLPath", "C:\\ソフト\\表\\MSSQL" + nul, v14, SQL_2017},
+        {"version of 261 bytes", x, "14." + std::string(258, '0'), SQL_UNKNOWN},
+        {"version of exactly 260 bytes, no NUL", x, "14." + std::string(257, '0'), SQL_2017},
+        {"empty version value", x, "", SQL_UNKNOWN},
+        {"version as a DWORD 14", x, std::string("\x0E\0\0\0", 4), SQL_UNKNOWN},
+        {"version as binary text", x, "13.0", SQL_2016},
+        {"version as a multi-string", x, "12.0" + nul + "14.0" + nul + nul, SQL_2014},
+        {"version with double-byte text", x, "１４.0" + nul, SQL_UNKNOWN},
     };
     for (const Case& c : cases) {
         BeginCase(c.what);
-        m.SetBytes(RegView::NATIVE, kSetupKey, "SQLPath", c.path, c.pathType);
-        m.SetBytes(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version, c.versionType);
+        m.SetBytes(RegView::NATIVE, kSetupKey, "SQLPath", c.path);
+        m.SetBytes(RegView::NATIVE, kVersionKey, "CurrentVersion", c.version);
         EXPECT_EQ(DetectSqlServer(), c.kind);
     }
 }

@@ -44,28 +44,24 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
                       LPDWORD dataSize)
 {
     KernelObject* object = FindObject((HANDLE)key, ObjectKind::REGKEY);
-    if (object == NULL)
+    if (object == NULL || type != NULL || data == NULL || dataSize == NULL) {
+        Fault("RegQueryValueExA: only a value read into a buffer, without its type, from an open key is simulated");
         return ERROR_INVALID_HANDLE;
+    }
     if (!(object->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
     const RegKey& regKey = machine().keys[KeyId(object->view, object->path)];
     auto found = regKey.values.find(UpperName(std::string(valueName)));
     if (found == regKey.values.end())
         return ERROR_FILE_NOT_FOUND;
-    const std::string& bytes = found->second.data;
-    LONG status = ERROR_SUCCESS;
-    if (type != NULL)
-        *type = found->second.type;
-    if (data != NULL && bytes.size() > *dataSize) {
-        // The buffer's contents are undefined then; make any reliance on them visible.
-        memset(data, 0xCC, *dataSize);
-        status = ERROR_MORE_DATA;
-    } else if (data != NULL) {
+    const std::string& bytes = found->second;
+    const bool fits = bytes.size() <= *dataSize;
+    if (fits)
         memcpy(data, bytes.data(), bytes.size());
-    }
-    if (dataSize != NULL)
-        *dataSize = (DWORD)bytes.size();
-    return status;
+    else
+        memset(data, 0xCC, *dataSize);  // undefined then: make any reliance on it visible
+    *dataSize = (DWORD)bytes.size();
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 LONG RegCloseKey(HKEY key)

@@ -33,16 +33,14 @@ RegKey& Machine::Key(RegView view, const std::string& path)
     return keys[KeyId(is64BitWindows ? view : RegView::NATIVE, path)];
 }
 
-void Machine::SetBytes(RegView view, const std::string& path, const std::string& name,
-                       const std::string& bytes, DWORD type)
+void Machine::SetBytes(RegView view, const std::string& path, const std::string& name, const std::string& bytes)
 {
-    Key(view, path).values[UpperName(name)] = RegValue{type, bytes};
+    Key(view, path).values[UpperName(name)] = bytes;
 }
 
-void Machine::SetString(RegView view, const std::string& path, const std::string& name,
-                        const std::string& text, DWORD type)
+void Machine::SetString(RegView view, const std::string& path, const std::string& name, const std::string& text)
 {
-    SetBytes(view, path, name, text + std::string(1, '\0'), type);
+    SetBytes(view, path, name, text + std::string(1, '\0'));
 }
 
 void Machine::AddExecutable(const std::u16string& path, const ProcessScript& script)

@@ -18,15 +18,11 @@ namespace winsim {
 // The registry view a key lives in. On 32-bit Windows only NATIVE exists.
 enum class RegView { NATIVE, WOW32 };
 
-struct RegValue {
-    DWORD type;
-    std::string data;  // raw bytes, exactly as stored
-};
-
 struct RegKey {
     // Access rights this process may be granted on the key.
     DWORD allowedAccess = KEY_ALL_ACCESS;
-    std::map<std::string, RegValue> values;  // by upper-case name
+    // Raw bytes, exactly as stored, by upper-case name; the product never asks a value's type.
+    std::map<std::string, std::string> values;
 };
 
 struct ApiCall {
@@ -143,10 +139,8 @@ struct Machine {
 
     // Registry set-up
     RegKey& Key(RegView view, const std::string& path);
-    void SetString(RegView view, const std::string& path, const std::string& name,
-                   const std::string& text, DWORD type = REG_SZ);
-    void SetBytes(RegView view, const std::string& path, const std::string& name,
-                  const std::string& bytes, DWORD type);
+    void SetString(RegView view, const std::string& path, const std::string& name, const std::string& text);
+    void SetBytes(RegView view, const std::string& path, const std::string& name, const std::string& bytes);
 
     // A program of more than two reads' worth of bytes of its own, as it runs.
     void AddExecutable(const std::u16string& path, const ProcessScript& script);
