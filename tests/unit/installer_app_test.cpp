@@ -223,7 +223,7 @@ TEST_F(InstallerAppTest, RestartEnablesTheShutdownPrivilegeFirst)
         DirtyTheStack();
         RestartWindows();
         EXPECT_EQ(m.ArgsOf("AdjustTokenPrivileges"),
-                  std::vector<std::string>{std::string("token, 0, ") + c.adjusted + ", 16, previous, length"});
+                  std::vector<std::string>{std::string("token, 0, ") + c.adjusted + ", 16"});
         EXPECT_EQ(m.ArgsOf("ExitWindowsEx"), std::vector<std::string>{"0x2, 0x0"});
         EXPECT_TRUE(m.restartRequested);
         EXPECT_EQ(m.privilegeEnabledAtRestart, c.enabled);

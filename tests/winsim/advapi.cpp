@@ -96,37 +96,27 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState, LPDWORD returnLength)
 {
     Machine& m = machine();
-    std::string args = Format("%s, %d, ", HandleName(token).c_str(), disableAll);
-    if (newState != NULL) {
-        args += Format("count=%u", (unsigned)newState->PrivilegeCount);
-        for (DWORD i = 0; i < newState->PrivilegeCount && i < 1; ++i)
-            args += Format(" luid=%u:%d attributes=0x%x", (unsigned)newState->Privileges[i].Luid.LowPart,
-                           (int)newState->Privileges[i].Luid.HighPart, (unsigned)newState->Privileges[i].Attributes);
-    } else {
-        args += "NULL";
+    // The product changes one privilege and asks for its previous state.
+    if (newState == NULL || previousState == NULL || returnLength == NULL) {
+        Fault("AdjustTokenPrivileges: only a new state, with the previous one and its length, is simulated");
+        return FALSE;
     }
-    args += Format(", %u, %s, %s", (unsigned)bufferLength, previousState ? "previous" : "NULL",
-                   returnLength ? "length" : "NULL");
-    Log("AdjustTokenPrivileges", args);
+    const LUID_AND_ATTRIBUTES& entry = newState->Privileges[0];
+    Log("AdjustTokenPrivileges", Format("%s, %d, count=%u luid=%u:%d attributes=0x%x, %u", HandleName(token).c_str(),
+                                        disableAll, (unsigned)newState->PrivilegeCount, (unsigned)entry.Luid.LowPart,
+                                        (int)entry.Luid.HighPart, (unsigned)entry.Attributes, (unsigned)bufferLength));
     KernelObject* object = FindObject(token, ObjectKind::TOKEN);
     const DWORD needed = (DWORD)sizeof(TOKEN_PRIVILEGES);
-    // The simulation knows one privilege at a time only.
-    const bool refused = object == NULL || !(object->access & TOKEN_ADJUST_PRIVILEGES) ||
-                         (previousState != NULL && (!(object->access & TOKEN_QUERY) || bufferLength < needed)) ||
-                         newState == NULL || newState->PrivilegeCount != 1 || disableAll;
-    if (refused)
+    // Asked for the previous state, the token must let us query it as well as adjust it.
+    const DWORD rights = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
+    if (object == NULL || (object->access & rights) != rights || bufferLength < needed ||
+        newState->PrivilegeCount != 1 || disableAll)
         return FALSE;
-    const LUID_AND_ATTRIBUTES& entry = newState->Privileges[0];
-    const bool isShutdown = entry.Luid.LowPart == kShutdownPrivilege.LowPart &&
-                            entry.Luid.HighPart == kShutdownPrivilege.HighPart;
-    if (previousState != NULL) {
-        previousState->PrivilegeCount = 1;
-        previousState->Privileges[0].Luid = entry.Luid;
-        previousState->Privileges[0].Attributes = m.shutdownPrivilegeEnabled ? SE_PRIVILEGE_ENABLED : 0;
-    }
-    if (returnLength != NULL)
-        *returnLength = needed;
-    if (isShutdown)
+    previousState->PrivilegeCount = 1;
+    previousState->Privileges[0].Luid = entry.Luid;
+    previousState->Privileges[0].Attributes = m.shutdownPrivilegeEnabled ? SE_PRIVILEGE_ENABLED : 0;
+    *returnLength = needed;
+    if (entry.Luid.LowPart == kShutdownPrivilege.LowPart && entry.Luid.HighPart == kShutdownPrivilege.HighPart)
         m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     return TRUE;
 }

@@ -63,16 +63,23 @@ const struct {
 
 }  // namespace
 
-std::string Format(const char* format, ...)
+std::string FormatList(const char* format, va_list args)
 {
-    va_list args, measure;
-    va_start(args, format);
+    va_list measure;
     va_copy(measure, args);
     std::string text((size_t)vsnprintf(NULL, 0, format, measure) + 1, '\0');
     va_end(measure);
     vsnprintf(&text[0], text.size(), format, args);
-    va_end(args);
     text.pop_back();
+    return text;
+}
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatList(format, args);
+    va_end(args);
     return text;
 }
 

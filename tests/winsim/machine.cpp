@@ -25,7 +25,6 @@ void Reset()
     machine() = Machine();
     machine().folders[u"C:\\WINDOWS\\TEMP"] = Folder();
     ResetKernelObjects();
-    ResetQueue();
 }
 
 RegKey& Machine::Key(RegView view, const std::string& path)

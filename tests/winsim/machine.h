@@ -115,8 +115,9 @@ struct Machine {
     // Answers to message boxes, in order; IDOK when none is left; 0: the box
     // cannot be shown, and MessageBox returns 0
     std::deque<int> boxAnswers;
-    // Messages posted to our thread at a simulated time
+    // Messages posted to our thread at a simulated time, and those due not yet peeked
     std::vector<PostedMessage> incoming;
+    std::deque<MSG> queue;
 
     bool lookupPrivilegeFails = false;
 

@@ -19,6 +19,7 @@ std::basic_string<Char> UpperName(std::basic_string<Char> text)
     return text;
 }
 
+std::string FormatList(const char* format, va_list args);
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Log(const char* function, const std::string& args);
 void Fault(const std::string& what);
@@ -57,6 +58,5 @@ std::u16string Key(const std::u16string& path);
 void AdvanceTo(DWORD ms);
 
 void ResetKernelObjects();
-void ResetQueue();
 
 }  // namespace winsim

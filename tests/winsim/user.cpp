@@ -8,26 +8,6 @@ using namespace winsim;
 
 namespace {
 
-std::deque<MSG>& queue()
-{
-    static std::deque<MSG> instance;
-    return instance;
-}
-
-// Whether a scripted answer is a button of a box: the product shows OK and
-// OK/Cancel boxes only.
-bool IsButtonOf(UINT type, int answer)
-{
-    switch (type & MB_TYPEMASK) {
-    case MB_OK:
-        return answer == IDOK;
-    case MB_OKCANCEL:
-        return answer == IDOK || answer == IDCANCEL;
-    default:
-        return false;
-    }
-}
-
 // Moves the messages posted by now into the queue.
 void DeliverDueMessages()
 {
@@ -35,25 +15,10 @@ void DeliverDueMessages()
     std::stable_sort(m.incoming.begin(), m.incoming.end(),
                      [](const PostedMessage& a, const PostedMessage& b) { return a.atMs < b.atMs; });
     while (!m.incoming.empty() && m.incoming.front().atMs <= m.nowMs) {
-        MSG msg = {};
-        msg.message = m.incoming.front().message;
-        queue().push_back(msg);
+        m.queue.push_back(MSG{NULL, m.incoming.front().message, 0, 0, 0, {0, 0}});
         m.incoming.erase(m.incoming.begin());
     }
 }
-
-}  // namespace
-
-namespace winsim {
-
-void ResetQueue()
-{
-    queue().clear();
-}
-
-}  // namespace winsim
-
-namespace {
 
 // Both entry points: text and caption as the user reads them.
 int ShowBox(const char* function, HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
@@ -64,7 +29,9 @@ int ShowBox(const char* function, HWND owner, const std::u16string& text, const 
         answer = m.boxAnswers.front();
         m.boxAnswers.pop_front();
     }
-    if (answer != 0 && !IsButtonOf(type, answer))
+    // The product shows OK and OK/Cancel boxes only.
+    const bool isButton = answer == IDOK || (answer == IDCANCEL && (type & MB_TYPEMASK) == MB_OKCANCEL);
+    if (answer != 0 && !isButton)
         Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
     if (answer != 0)
         m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, m.FoldersMade()});
@@ -98,8 +65,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     // Every simulated message is posted: one in the queue, or posted before the timeout, wakes the wait.
     DeliverDueMessages();
     const DWORD timeoutAt = m.nowMs + milliseconds;
-    const bool woken = !queue().empty() || (!m.incoming.empty() && m.incoming.front().atMs <= timeoutAt);
-    AdvanceTo(!woken ? timeoutAt : queue().empty() ? m.incoming.front().atMs : m.nowMs);
+    const bool woken = !m.queue.empty() || (!m.incoming.empty() && m.incoming.front().atMs <= timeoutAt);
+    AdvanceTo(!woken ? timeoutAt : m.queue.empty() ? m.incoming.front().atMs : m.nowMs);
     return woken ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
@@ -107,11 +74,11 @@ BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
 {
     Log("PeekMessageA", Format("msg, %s, %u, %u, %u", window ? "window" : "NULL", filterMin, filterMax, removeMsg));
     DeliverDueMessages();
-    if (queue().empty())
+    if (machine().queue.empty())
         return FALSE;
-    *msg = queue().front();
-    if (removeMsg & PM_REMOVE)
-        queue().pop_front();
+    // The product always removes what it peeks, as the log shows.
+    *msg = machine().queue.front();
+    machine().queue.pop_front();
     return TRUE;
 }
 
