@@ -466,9 +466,9 @@ void RunConformance(CutModel cut, const char* label)
     const CodePageRow* row = std::find_if(std::begin(kCodePages), std::end(kCodePages),
                                           [](const CodePageRow& r) { return r.id == GetACP(); });
     CPINFO info = {};
-    ok(row != std::end(kCodePages) && GetCPInfo(CP_ACP, &info) && info.MaxCharSize == row->maxCharSize &&
+    ok(row != std::end(kCodePages) && GetCPInfo(GetACP(), &info) && info.MaxCharSize == row->maxCharSize &&
            info.DefaultChar[0] == '?' && memcmp(info.LeadByte, row->leadBytes, 4) == 0 && info.LeadByte[4] == 0,
-       "GetACP, GetCPInfo(CP_ACP)", "code page %u: %u bytes at most, lead bytes %02X-%02X %02X-%02X", GetACP(),
+       "GetACP, GetCPInfo(GetACP())", "code page %u: %u bytes at most, lead bytes %02X-%02X %02X-%02X", GetACP(),
        (unsigned)info.MaxCharSize, info.LeadByte[0], info.LeadByte[1], info.LeadByte[2], info.LeadByte[3]);
     BOOL wow64 = FALSE;
     ok(IsWow64Process(GetCurrentProcess(), &wow64), "IsWow64Process", "failed");

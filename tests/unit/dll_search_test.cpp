@@ -12,18 +12,17 @@ TEST_F(DllSearchTest, SystemFolderOnlyWhereWindowsCan)
 {
     struct Case {
         const char* windows;
-        bool hasSetDefault, hasSetDllDirectory;
+        std::set<std::string> missing;
         const char* search;
     };
     const Case cases[] = {
-        {"Windows 8 and later", true, true, "system32 only"},
-        {"Windows 7 before its 2011 update", false, true, "without current folder"},
-        {"Windows XP before SP1, 2000", false, false, "standard"},
+        {"Windows 8 and later", {}, "system32 only"},
+        {"Windows 7 before its 2011 update", {"SetDefaultDllDirectories"}, "without current folder"},
+        {"Windows XP before SP1, 2000", {"SetDefaultDllDirectories", "SetDllDirectoryA"}, "standard"},
     };
     for (const Case& c : cases) {
         BeginCase(c.windows);
-        m.kernel32HasSetDefaultDllDirectories = c.hasSetDefault;
-        m.kernel32HasSetDllDirectory = c.hasSetDllDirectory;
+        m.missingExports = c.missing;
         AfxRestrictDllSearch();
         EXPECT_EQ(m.dllSearch, c.search);
     }

@@ -23,7 +23,8 @@ TEST_F(OsVersionTest, Wow64IsLookedUpAtRunTimeAndKernel32IsFreed)
     for (const Case& c : cases) {
         BeginCase(c.what);
         m.is64BitWindows = c.is64BitWindows;
-        m.kernel32HasIsWow64Process = c.hasEntry;
+        if (!c.hasEntry)
+            m.missingExports = {"IsWow64Process"};
         m.loadLibraryFails = c.loadFails;
         EXPECT_EQ(IsWow64(), c.expected);
     }

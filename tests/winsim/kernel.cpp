@@ -50,11 +50,14 @@ DWORD ShareNeeded(DWORD access)
            (access & DELETE ? FILE_SHARE_DELETE : 0);
 }
 
-// What the system DLLs that the product loads at run time export to it.
+// The entries the product looks up at run time, in Kernel32 and the system DLLs it loads.
 const struct {
     const char *module, *name;
     FARPROC entry;
-} kSystemExports[] = {
+} kExports[] = {
+    {"KERNEL32.DLL", "IsWow64Process", (FARPROC)(void*)&IsWow64Process},
+    {"KERNEL32.DLL", "SetDefaultDllDirectories", (FARPROC)(void*)&SetDefaultDllDirectories},
+    {"KERNEL32.DLL", "SetDllDirectoryA", (FARPROC)(void*)&SetDllDirectoryA},
     {"WINTRUST.DLL", "WinVerifyTrust", (FARPROC)(void*)&WinVerifyTrust},
     {"WINTRUST.DLL", "WTHelperProvDataFromStateData", (FARPROC)(void*)&WTHelperProvDataFromStateData},
     {"WINTRUST.DLL", "WTHelperGetProvSignerFromChain", (FARPROC)(void*)&WTHelperGetProvSignerFromChain},
@@ -221,7 +224,7 @@ HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
     const std::string upper = UpperName(Utf8(name));
     if (flags != LOAD_LIBRARY_SEARCH_SYSTEM32 || file != NULL)
         Fault("LoadLibraryExW looked beyond the system folder for " + upper);
-    const bool exists = std::any_of(std::begin(kSystemExports), std::end(kSystemExports),
+    const bool exists = std::any_of(std::begin(kExports), std::end(kExports),
                                     [&](const auto& e) { return upper == e.module; });
     if (!exists || machine().missingSystemDlls.count(upper) != 0) {
         SetLastErrorCode(ERROR_MOD_NOT_FOUND);
@@ -239,42 +242,29 @@ DWORD GetLastError()
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
-    if (const KernelObject* loaded = FindObject((HANDLE)module, ObjectKind::MODULE)) {
-        FARPROC entry = NULL;
-        for (const auto& e : kSystemExports) {
-            if (loaded->path == e.module && strcmp(name, e.name) == 0 && machine().missingExports.count(name) == 0)
-                entry = e.entry;
-        }
-        if (entry == NULL)
-            SetLastErrorCode(ERROR_PROC_NOT_FOUND);
-        return entry;
-    }
-    if (module != kKernel32) {
+    const KernelObject* loaded = FindObject((HANDLE)module, ObjectKind::MODULE);
+    if (loaded == NULL && module != kKernel32) {
         Fault("GetProcAddress on a module that is not loaded");
         return NULL;
     }
-    const Machine& m = machine();
-    const struct {
-        const char* name;
-        bool present;
-        FARPROC entry;
-    } kExports[] = {
-        {"IsWow64Process", m.kernel32HasIsWow64Process, (FARPROC)(void*)&IsWow64Process},
-        {"SetDefaultDllDirectories", m.kernel32HasSetDefaultDllDirectories,
-         (FARPROC)(void*)&SetDefaultDllDirectories},
-        {"SetDllDirectoryA", m.kernel32HasSetDllDirectory, (FARPROC)(void*)&SetDllDirectoryA},
-    };
-    FARPROC entry = NULL;
-    for (const auto& export_ : kExports) {
-        if (strcmp(name, export_.name) == 0 && export_.present)
-            entry = export_.entry;
+    const std::string dll = loaded != NULL ? loaded->path : "KERNEL32.DLL";
+    for (const auto& e : kExports) {
+        if (dll == e.module && strcmp(name, e.name) == 0 && machine().missingExports.count(name) == 0)
+            return e.entry;
     }
-    return entry;
+    SetLastErrorCode(ERROR_PROC_NOT_FOUND);
+    return NULL;
+}
+
+// Whether the running Windows's Kernel32 lacks the entry being called.
+static bool Lacks(const char* entry)
+{
+    return machine().missingExports.count(entry) != 0;
 }
 
 BOOL SetDefaultDllDirectories(DWORD directoryFlags)
 {
-    if (!machine().kernel32HasSetDefaultDllDirectories)
+    if (Lacks("SetDefaultDllDirectories"))
         Fault("SetDefaultDllDirectories called where Kernel32 has no such entry");
     if (directoryFlags != LOAD_LIBRARY_SEARCH_SYSTEM32)
         Fault("SetDefaultDllDirectories: only LOAD_LIBRARY_SEARCH_SYSTEM32 is simulated");
@@ -284,7 +274,7 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags)
 
 BOOL SetDllDirectoryA(LPCSTR path)
 {
-    if (!machine().kernel32HasSetDllDirectory || path[0] != '\0')
+    if (Lacks("SetDllDirectoryA") || path[0] != '\0')
         Fault("SetDllDirectoryA: only an empty folder, where Kernel32 has the entry, is simulated");
     machine().dllSearch = "without current folder";
     return TRUE;
@@ -309,7 +299,7 @@ HANDLE GetCurrentProcess()
 
 BOOL IsWow64Process(HANDLE process, PBOOL wow64)
 {
-    if (!machine().kernel32HasIsWow64Process || process != kCurrentProcess)
+    if (Lacks("IsWow64Process") || process != kCurrentProcess)
         Fault("IsWow64Process: only the current process, where Kernel32 has the entry, is simulated");
     *wow64 = machine().is64BitWindows ? TRUE : FALSE;
     return TRUE;

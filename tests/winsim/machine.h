@@ -86,11 +86,7 @@ struct Machine {
     DWORD majorVersion = 6, minorVersion = 2;
     bool getVersionFails = false;
     bool is64BitWindows = true;  // our process is 32-bit, so this means WOW64
-    bool kernel32HasIsWow64Process = true;
     bool loadLibraryFails = false;
-    // Windows 8 and 7 with its 2011 update have the first; XP SP1 and later the second.
-    bool kernel32HasSetDefaultDllDirectories = true;
-    bool kernel32HasSetDllDirectory = true;
     UINT ansiCodePage = 932;  // 932, 1252 or 65001 (CP_UTF8)
     bool hasCodePage932 = true;  // a Windows without its table cannot convert from it
     // As Windows holds it, in UTF-16; empty: Windows cannot tell it
@@ -108,7 +104,10 @@ struct Machine {
     std::string answerFileResource = "[OPTIONS]\r\nINSTANCENAME=\"VALTERNADB\"\r\n";  // RCDATA 1
     // Another program's open of a file, by upper-case full path: its access and share mode
     std::map<std::u16string, std::pair<DWORD, DWORD>> openedByOthers;
-    std::set<std::string> missingSystemDlls, missingExports;  // by upper-case name; exports as named
+    // System DLLs missing, by upper-case name, and entries missing from Kernel32 or them, as named
+    // (Kernel32 has SetDllDirectoryA since XP SP1, IsWow64Process since XP SP2, SetDefaultDllDirectories
+    // since Windows 8, and on 7 with its 2011 update)
+    std::set<std::string> missingSystemDlls, missingExports;
     bool getExitCodeFails = false;
     bool waitFails = false;  // waiting on a process handle fails
 

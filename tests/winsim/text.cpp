@@ -116,8 +116,6 @@ BOOL GetCPInfo(UINT codePage, LPCPINFO info)
         {1252, 1, {0, 0, 0, 0}},
         {CP_UTF8, 4, {0, 0, 0, 0}},  // no lead bytes: sequences are up to 4 bytes long
     };
-    if (codePage == CP_ACP)
-        codePage = machine().ansiCodePage;
     // Every Windows has the table of its own ANSI code page.
     if (codePage != machine().ansiCodePage || (codePage == 932 && !machine().hasCodePage932))
         Fault(Format("GetCPInfo(%u): only the ANSI code page of a Windows that has its table is simulated", codePage));
