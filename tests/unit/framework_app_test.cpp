@@ -1,4 +1,5 @@
 #include "afxwin.h"
+#include "box_texts.h"
 #include "installer_app.h"
 #include "sim_fixture.h"
 
@@ -6,8 +7,9 @@ namespace {
 
 class AppEntryTest : public SimTest {};
 
-// The entry runs the installer once; on Windows 7 that is one framework box,
-// whose caption shows the title the framework took from the module path.
+// The entry runs the installer once; on Windows 7 that is one framework box
+// with the exclamation icon, whose caption shows the title the framework took
+// from the module path. The installer's own tests show it in each code page.
 TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
 {
     ForEachModulePath({
@@ -27,6 +29,8 @@ TEST_F(AppEntryTest, TitleIsTheExecutableNameWithoutExtension)
         EXPECT_EQ(AfxWinMain(), 0);
         ASSERT_EQ(m.boxes.size(), 1u);
         EXPECT_EQ(m.boxes[0].caption, path.title);
+        EXPECT_EQ(m.boxes[0].text, BoxText("os_too_old", {"Windows 7", BoxText("product")}));
+        EXPECT_EQ(m.boxes[0].type, (UINT)MB_ICONEXCLAMATION);
     });
 }
 

@@ -113,29 +113,6 @@ TEST_F(InstallerAppTest, KnownEngineEndsTheRunBeforeTheOsCheck)
     }
 }
 
-TEST_F(InstallerAppTest, UnsupportedWindowsGetsOneFrameworkBox)
-{
-    struct Case {
-        const char* what;
-        DWORD minor;
-        bool is64Bit;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"Windows 7", 1, true, BoxText("os_too_old", {"Windows 7", kProduct})},
-        {"32-bit Windows 8", 2, false, BoxText("os_32bit", {"Windows 8", kProduct})},
-    };
-    for (const Case& c : cases) {
-        ForEachCodePage(c.what, [&] {
-            m.minorVersion = c.minor;
-            m.is64BitWindows = c.is64Bit;
-            PlaceSetup("14.0.1000.169");
-            EXPECT_EQ(Run(), std::vector<std::string>{Expected("DBSetup", c.text, 0x30)});
-            EXPECT_TRUE(m.processes.empty());
-        });
-    }
-}
-
 TEST_F(InstallerAppTest, InstallThenAnswerTheRestartQuestion)
 {
     struct Case {

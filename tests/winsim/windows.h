@@ -124,10 +124,7 @@ typedef intptr_t (*FARPROC)();
 
 // Messages
 #define PM_REMOVE 0x0001
-#define WM_PAINT 0x000F
 #define WM_QUIT 0x0012
-#define WM_KEYDOWN 0x0100
-#define WM_TIMER 0x0113
 #define WM_USER 0x0400
 #define QS_KEY 0x0001
 #define QS_MOUSEMOVE 0x0002
