@@ -41,7 +41,8 @@ Objects& objects()
     return instance;
 }
 
-const char* const kObjectKindNames[] = {"process", "thread", "token", "key", "file", "module", "trust state"};
+const char* const kObjectKindNames[] = {"process", "thread", "token", "key", "file", "module", "trust state", "search",
+                                        "memory"};
 
 // The share-mode bits that an open's access needs of every other open of the file.
 DWORD ShareNeeded(DWORD access)
