@@ -47,8 +47,11 @@ BOOL CInstallerApp::InitInstance()
         return FALSE;
     }
 
-    // Install: only the registry afterwards tells whether it worked.
-    LaunchSqlSetup();
+    // Install: only the registry afterwards tells whether it worked. The
+    // package's folder goes once the last box is answered: removing what it
+    // extracted may take long, and must not hold the verdict back.
+    CSetupFolder setupFolder;
+    LaunchSqlSetup(setupFolder);
     if (DetectSqlServer() != SQL_2017) {
         CString text;
         text.Format(kInstallFailedText, szTargetProduct);
@@ -56,7 +59,9 @@ BOOL CInstallerApp::InitInstance()
         return FALSE;
     }
     // Only OK restarts: a box that cannot be shown returns 0.
-    if (AfxMessageBox(kRestartQuestion, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0) == IDOK)
+    const bool restart = AfxMessageBox(kRestartQuestion, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, 0) == IDOK;
+    setupFolder.Remove();  // before the restart ends the session
+    if (restart)
         RestartWindows();
     return FALSE;
 }

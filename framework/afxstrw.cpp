@@ -14,6 +14,15 @@ CStringW& CStringW::operator+=(WCHAR ch)
     return *this;
 }
 
+CStringW& CStringW::operator+=(const WCHAR* text)
+{
+    int length = 0;
+    while (text[length] != 0)
+        ++length;
+    Append(text, length);
+    return *this;
+}
+
 int CStringW::ReverseFind(WCHAR ch) const
 {
     const WCHAR* text = *this;

@@ -11,6 +11,7 @@ class CStringW : public CStringStorage<WCHAR, CStringW> {
 public:
     CStringW& operator+=(const CStringW& other);
     CStringW& operator+=(WCHAR ch);
+    CStringW& operator+=(const WCHAR* text);  // up to its terminator
 
     // Unit position of the last ch, or -1.
     int ReverseFind(WCHAR ch) const;

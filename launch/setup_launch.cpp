@@ -6,11 +6,13 @@
 #include "afxmsgbox.h"
 #include "ascii_text.h"
 #include "package_trust.h"
+#include "setup_files.h"
 
 namespace {
 
 const char kSetupPackage[] = "SQLEXPRADV_x64_JPN.exe";
-// Plain ASCII: filled with the package's path and our folder, as Windows holds them.
+const char kAnswerFile[] = "ConfigurationFile.ini";
+// Plain ASCII: filled with the package's path and its folder, as Windows holds them.
 const char kSetupCommandFormat[] = "\"%s\" /ConfigurationFile=\"%s\\ConfigurationFile.ini\"";
 
 const char kLaunchErrorCaption[] = "起動エラー";
@@ -73,6 +75,15 @@ CStringW Fill(const char* text, const CStringW& first, const CStringW& second)
     return filled;
 }
 
+// The path of a file named name in folder.
+CStringW Inside(const CSetupFolder& folder, const char* name)
+{
+    CStringW path(folder.GetPath());
+    path += (WCHAR)'\\';
+    path += WidenAscii(name);
+    return path;
+}
+
 // A child that exits with 259 reports the same code as a running one, and a
 // failing query reports nothing: the handle's signalled state settles both.
 bool IsStillRunning(HANDLE process)
@@ -83,9 +94,12 @@ bool IsStillRunning(HANDLE process)
     return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }
 
-// The handles a start hands us, closed when the wait is over.
+// The handles a start hands us, closed when the wait is over; never copied,
+// which would close them twice.
 struct CProcessHandles : PROCESS_INFORMATION {
     CProcessHandles() { memset(static_cast<PROCESS_INFORMATION*>(this), 0, sizeof(PROCESS_INFORMATION)); }
+    CProcessHandles(const CProcessHandles&) = delete;
+    CProcessHandles& operator=(const CProcessHandles&) = delete;
     ~CProcessHandles()
     {
         if (hProcess != NULL)
@@ -95,44 +109,67 @@ struct CProcessHandles : PROCESS_INFORMATION {
     }
 };
 
+HANDLE OpenHeld(const CStringW& path)
+{
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
 // Through the "W" entry point: the "A" one would take the line in the ANSI
-// code page, where best fit or '?' may name another file.
-BOOL StartProcess(const CStringW& commandLine, CProcessHandles& process)
+// code page, where best fit or '?' may name another file. The program is
+// named apart from the line, so that nothing is looked up from the line.
+BOOL StartProcess(const CStringW& program, const CStringW& commandLine, CProcessHandles& process)
 {
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     CStringW writable(commandLine);  // CreateProcessW may write to it
-    return CreateProcessW(NULL, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL, &startup,
+    return CreateProcessW(program, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL, &startup,
                           &process);
 }
 
-// The package runs with our administrator rights: it starts only if Microsoft
-// signed it. It is held from before the check until it has started, so that
-// nothing can write, delete or rename it in between. A package that cannot be
-// opened (missing, a folder, still being written) or started is reported with
-// the command line, a refused one with its path and the reason.
-BOOL StartSetup(const CStringW& package, const CStringW& commandLine, CProcessHandles& process)
+// The package and our answer file in our own folder: the package is read
+// through the handle opened on it beside us, so that a folder or link
+// re-pointed meanwhile changes nothing.
+BOOL StageSetup(const CStringW& package, CSetupFolder& folder)
 {
-    HANDLE file = CreateFileW(package, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ReportLaunchError(commandLine);
+    HANDLE file = OpenHeld(package);
+    if (file == INVALID_HANDLE_VALUE)
         return FALSE;
-    }
-    CTrustRefusal refusal;
-    const BOOL trusted = IsSignedByMicrosoft(file, package, refusal);
-    const BOOL started = trusted && StartProcess(commandLine, process);
+    const BOOL copied = folder.Create() && CopyOpenFile(file, Inside(folder, kSetupPackage));
     CloseHandle(file);
-    if (!trusted)
+    return copied && WriteAnswerFile(Inside(folder, kAnswerFile));
+}
+
+// The package runs with our administrator rights: it starts only if Microsoft
+// signed it. The copy in our folder is what is checked and started, held from
+// before the check until it has started. A package that cannot be opened
+// (missing, a folder, still being written), copied (a full disk) or started is
+// reported with the command line of the package beside us, a refused one with
+// its path beside us and the reason: those are the names the user knows. The
+// folder goes before the box.
+BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder& folder, CProcessHandles& process)
+{
+    const CStringW copy = StageSetup(package, folder) ? Inside(folder, kSetupPackage) : CStringW();
+    HANDLE held = copy.IsEmpty() ? INVALID_HANDLE_VALUE : OpenHeld(copy);
+    CTrustRefusal refusal;
+    const BOOL trusted = held != INVALID_HANDLE_VALUE && IsSignedByMicrosoft(held, copy, refusal);
+    const BOOL started =
+        trusted && StartProcess(copy, Fill(kSetupCommandFormat, copy, folder.GetPath()), process);
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    if (started)
+        return TRUE;
+    folder.Remove();
+    if (held != INVALID_HANDLE_VALUE && !trusted)
         ReportRefusal(package, refusal);
-    else if (!started)
-        ReportLaunchError(commandLine);
-    return started;
+    else
+        ReportLaunchError(shownLine);
+    return FALSE;
 }
 
 }  // namespace
 
-void LaunchSqlSetup()
+void LaunchSqlSetup(CSetupFolder& folder)
 {
     const CStringW path = AfxGetModuleFileName();
     const int lastSlash = path.ReverseFind('\\');
@@ -145,13 +182,13 @@ void LaunchSqlSetup()
     }
     CStringW package = path.Left(lastSlash + 1);
     package += WidenAscii(kSetupPackage);
-    RunAndWait(package, Fill(kSetupCommandFormat, package, path.Left(lastSlash)));
+    RunAndWait(package, Fill(kSetupCommandFormat, package, path.Left(lastSlash)), folder);
 }
 
-void RunAndWait(const CStringW& package, const CStringW& commandLine)
+void RunAndWait(const CStringW& package, const CStringW& shownLine, CSetupFolder& folder)
 {
     CProcessHandles process;
-    if (!StartSetup(package, commandLine, process))
+    if (!StartSetup(package, shownLine, folder, process))
         return;
     do {
         MsgWaitForMultipleObjects(0, NULL, FALSE, kPollIntervalMs, kWakeMask);

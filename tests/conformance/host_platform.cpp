@@ -46,7 +46,7 @@ static void ArrangePackageFiles(bool asWine)
         {u"signed.exe", {root, root}}};
     for (const auto& file : files)
         machine().AddExecutable(folder + u"\\" + file.name, ProcessScript{0, 0, {}, file.signature});
-    machine().folders.insert(UpperName(folder));
+    machine().folders[UpperName(folder)];
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }

@@ -171,6 +171,9 @@ TEST_F(InstallerAppTest, InstallThenAnswerTheRestartQuestion)
             EXPECT_EQ(Run(), boxes);
             EXPECT_EQ(m.processes.size(), 1u);
             EXPECT_EQ(m.restartRequested, c.restart);
+            for (const winsim::MessageBoxShown& box : m.boxes)
+                EXPECT_EQ(box.foldersMade, 1u) << "the package's folder goes after the last box, not before";
+            EXPECT_EQ(m.foldersMadeAtRestart, 0u) << "nor after the restart is asked for";
             EXPECT_GE(m.nowMs, 3000u);
         });
     }

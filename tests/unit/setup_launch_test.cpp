@@ -3,6 +3,7 @@
 #include "box_texts.h"
 #include "setup_launch.h"
 #include "sim_fixture.h"
+#include "state.h"
 
 namespace {
 
@@ -15,7 +16,16 @@ protected:
         script.exitCode = exitCode;
         m.AddExecutable(winsim::Utf16(folder + "\\SQLEXPRADV_x64_JPN.exe"), script);
     }
+
+    // A launch whose folder goes once it returns, as the installer's does after its last box.
+    void Launch()
+    {
+        CSetupFolder folder;
+        LaunchSqlSetup(folder);
+    }
 };
+
+const char kSetupFolder[] = "C:\\Windows\\Temp\\DBSetup-0123456789ABCDEF";  // the first name the machine draws
 
 // One box owned by no window, with the exclamation icon, naming what could not start.
 std::vector<std::string> LaunchErrorBox(const std::string& what)
@@ -43,27 +53,30 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         {"accented letter", u"C:\\Users\\Café\\Setup\\DBSetup.exe", u8"C:\\Users\\Café\\Setup", ""},
         {"Hangul and emoji", u"C:\\한글\\😀\\DBSetup.exe", u8"C:\\한글\\😀", ""},
     }, [this](const ModulePath& path) {
-        const std::string line = BoxText("setup_command", {path.folder, path.folder});
-        LaunchSqlSetup();
+        Launch();
         EXPECT_TRUE(m.processes.empty());
-        EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox(line));
+        EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox(BoxText("setup_command", {path.folder, path.folder})));
         EXPECT_TRUE(m.ArgsOf("MsgWaitForMultipleObjects").empty()) << "a wait would hold back the failure box";
 
         PlaceSetup(path.folder, 0);
         m.calls.clear();
         DirtyTheStack();
-        LaunchSqlSetup();
+        Launch();
         ASSERT_EQ(m.processes.size(), 1u);
-        EXPECT_EQ(winsim::Utf8(m.processes[0].commandLine), line);
         EXPECT_EQ(m.ArgsOf("CreateProcessW"),
-                  std::vector<std::string>{"NULL, " + line + ", NULL, NULL, 0, 0x4000110, NULL, NULL"});
+                  std::vector<std::string>{std::string(kSetupFolder) + "\\SQLEXPRADV_x64_JPN.exe, " +
+                                           BoxText("setup_command", {kSetupFolder, kSetupFolder}) +
+                                           ", NULL, NULL, 0, 0x4000110, NULL, NULL"});
         EXPECT_EQ(m.boxes.size(), 1u);
     });
 }
 
-// The package runs with our rights: it starts only with a valid signature whose
-// signer is Microsoft Corporation, checked and started while no one can
-// rewrite it; a check that cannot be made refuses it.
+// The package runs with our rights: it is copied, through the handle opened
+// beside us, into a new folder only administrators can write, and starts from
+// there only with a valid signature whose signer is Microsoft Corporation,
+// checked and started while no one can rewrite it, with our own answer file;
+// a check that cannot be made refuses it. The folder goes with all in it, at
+// once if nothing started, and never through a link.
 TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
 {
     const LONG kOk = ERROR_SUCCESS;
@@ -75,11 +88,31 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
         std::vector<std::string> verifies;
         std::string reasonKind, reason;  // none: started; "launch": the launch error
         std::function<void(winsim::Machine&)> arrange = nullptr;
+        std::string startedFrom = kSetupFolder;
+        std::function<void(winsim::Machine&)> leaves = nullptr;  // what the package leaves in its folder
+        std::vector<std::u16string> atRestart = {};
     };
     const std::u16string package = u"C:\\한 Setup\\SQLEXPRADV_x64_JPN.exe", upper = u"C:\\한 SETUP\\SQLEXPRADV_X64_JPN.EXE";
+    const std::u16string made = u"C:\\WINDOWS\\TEMP\\DBSETUP-0123456789ABCDEF";
+    const auto tree = [&](winsim::Machine& m) {
+        m.folders[made + u"\\X"], m.folders[made + u"\\X\\LINK"].link = true, m.folders[u"C:\\DATA"];
+        m.AddFile(made + u"\\X\\A.DLL", "a", FILE_ATTRIBUTE_READONLY), m.AddFile(made + u"\\B.LOG", "b");
+        m.AddFile(made + u"\\X\\IN USE.DLL", "c"), m.AddFile(u"C:\\DATA\\KEEP", "d");
+        m.openedByOthers[made + u"\\X\\IN USE.DLL"] = {GENERIC_READ, FILE_SHARE_READ};
+    };
     const Case cases[] = {
         {"valid Microsoft signature", {}, once, "", ""},
         {"another reader beside us", {}, once, "", "", [&](winsim::Machine& m) { m.openedByOthers[upper] = {GENERIC_READ, FILE_SHARE_READ}; }},
+        {"the package's folder re-pointed once it is opened", {}, once, "", "", [&](winsim::Machine& m) {
+             m.afterOpen = [&m, &package](const std::u16string&) { m.AddExecutable(package, {0, 0, {}, {TRUST_E_NOSIGNATURE}}); };
+         }},
+        {"the first name drawn already taken", {}, once, "", "", [&](winsim::Machine& m) { m.folders[made]; },
+         "C:\\Windows\\Temp\\DBSetup-0123456789ABCDF0"},
+        {"Windows in another folder", {}, once, "", "", [](winsim::Machine& m) { m.windowsFolder = u"D:\\OS"; m.folders[u"D:\\OS\\TEMP"]; },
+         "D:\\OS\\Temp\\DBSetup-0123456789ABCDEF"},
+        {"the package leaves a tree, a link and a file in use", {}, once, "", "", nullptr, kSetupFolder, tree,
+         {made + u"\\X\\IN USE.DLL", made + u"\\X", made}},
+        {"a full disk", {}, {}, "launch", "", [](winsim::Machine& m) { m.diskFreeBytes = 1 << 20; }},
         {"unsigned", {TRUST_E_NOSIGNATURE, TRUST_E_NOSIGNATURE}, once, error, "0x800B0100"},
         {"bad digest", {TRUST_E_BAD_DIGEST, TRUST_E_BAD_DIGEST}, once, error, "0x80096010"},
         {"explicitly distrusted", {TRUST_E_EXPLICIT_DISTRUST, kOk}, once, error, "0x800B0111"},
@@ -94,7 +127,7 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
         {"untrusted root both times", {CERT_E_UNTRUSTEDROOT, CERT_E_UNTRUSTEDROOT}, twice, error, "0x800B0109"},
         {"still being written by another program", {}, {}, "launch", "",
          [&](winsim::Machine& m) { m.openedByOthers[upper] = {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE}; }},
-        {"a folder of that name", {}, {}, "launch", "", [&](winsim::Machine& m) { m.folders.insert(upper); }},
+        {"a folder of that name", {}, {}, "launch", "", [&](winsim::Machine& m) { m.folders[upper]; }},
         {"wintrust.dll missing", {}, {}, error, "0x0000007E", [](winsim::Machine& m) { m.missingSystemDlls = {"WINTRUST.DLL"}; }},
         {"crypt32.dll missing", {}, {}, error, "0x0000007E", [](winsim::Machine& m) { m.missingSystemDlls = {"CRYPT32.DLL"}; }},
         {"an entry point missing", {}, {}, error, "0x0000007F",
@@ -103,23 +136,43 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
     for (const Case& c : cases) {
         BeginCase(c.what);
         m.modulePath = u"C:\\한 Setup\\DBSetup.exe";
+        std::string answerFile, access;
         winsim::ProcessScript script;
         script.signature = c.signature;
+        script.onExit = [&] {  // while the package runs, its folder is as it was made
+            answerFile = m.BytesOf(m.processes[0].program.substr(0, m.processes[0].program.rfind(u'\\')) +
+                                   u"\\ConfigurationFile.ini");
+            access = m.folders[winsim::UpperName(winsim::Utf16(c.startedFrom))].sddl;
+            if (c.leaves)
+                c.leaves(m);
+        };
         m.AddExecutable(package, script);
         if (c.arrange)
             c.arrange(m);
-        LaunchSqlSetup();
-        const std::string line = BoxText("setup_command", {u8"C:\\한 Setup", u8"C:\\한 Setup"});
+        // Besides those there before, the tree's leaves the link's target, and the folders of the file in use.
+        const size_t folders = m.folders.size() + (c.leaves ? 3 : 0);
+        Launch();
         EXPECT_EQ(m.ArgsOf("WinVerifyTrust"), c.verifies);
-        EXPECT_EQ(m.processes.size(), c.reasonKind.empty() ? 1u : 0u);
-        if (c.reasonKind.empty())
+        ASSERT_EQ(m.processes.size(), c.reasonKind.empty() ? 1u : 0u);
+        if (c.reasonKind.empty()) {
             EXPECT_TRUE(m.boxes.empty());
-        else if (c.reasonKind == "launch")
+            EXPECT_EQ(winsim::Utf8(m.processes[0].program), c.startedFrom + "\\SQLEXPRADV_x64_JPN.exe");
+            EXPECT_EQ(winsim::Utf8(m.processes[0].commandLine), BoxText("setup_command", {c.startedFrom, c.startedFrom}));
+            EXPECT_EQ(answerFile, m.answerFileResource);
+            EXPECT_EQ(access, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        } else if (c.reasonKind == "launch") {
+            const std::string line = BoxText("setup_command", {u8"C:\\한 Setup", u8"C:\\한 Setup"});
             EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox(line));
-        else
+        } else {
             EXPECT_EQ(m.ArgsOf("MessageBoxW"),
                       std::vector<std::string>{"NULL, " + BoxText("package_refused", {winsim::Utf8(package), BoxText(c.reasonKind, {c.reason})}) +
                                                ", " + BoxText("launch_error_caption") + ", 0x30"});
+        }
+        for (const winsim::MessageBoxShown& box : m.boxes)
+            EXPECT_EQ(box.foldersMade, 0u) << "the folder goes before the box";
+        EXPECT_EQ(m.folders.size(), folders) << "only the folder made goes, and all in it";
+        EXPECT_EQ(m.removedAtRestart, c.atRestart);
+        EXPECT_EQ(m.files.size(), c.leaves ? 3u : 1u) << "the package beside us, and what the link points to, stay";
     }
 }
 
@@ -132,7 +185,7 @@ TEST_F(SetupLaunchTest, ModulePathIsAskedAgainUntilItIsProvenWhole)
         const std::string folder = "C:\\" + std::string(length - 15, 'x');
         m.modulePath = winsim::Utf16(folder + "\\DBSetup.exe");
         PlaceSetup(folder, 0);
-        LaunchSqlSetup();
+        Launch();
         EXPECT_EQ(m.processes.size(), 1u);
     }
 }
@@ -156,7 +209,7 @@ TEST_F(SetupLaunchTest, NoFolderOfOurOwnStartsNothing)
         PlaceSetup("", 0);
         PlaceSetup("DBSetup.exe", 0);
         PlaceSetup(".", 0);
-        LaunchSqlSetup();
+        Launch();
         EXPECT_TRUE(m.processes.empty());
         EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox("SQLEXPRADV_x64_JPN.exe"));
     }
@@ -176,7 +229,7 @@ TEST_F(SetupLaunchTest, WaitLoopPollsUntilTheChildEnds)
     for (const Case& c : cases) {
         BeginCase("runs " + std::to_string(c.runMs) + " ms, exit code " + std::to_string(c.exitCode));
         PlaceSetup("C:\\Setup", c.runMs, c.exitCode);
-        LaunchSqlSetup();
+        Launch();
         const std::vector<std::string> waits = m.ArgsOf("MsgWaitForMultipleObjects");
         ASSERT_EQ(waits.size(), c.polls);
         EXPECT_EQ(m.nowMs, (DWORD)(500 * c.polls)) << "the end is noticed at the first poll after it";
@@ -201,7 +254,7 @@ TEST_F(SetupLaunchTest, FailingQueriesOfTheChildDoNotHang)
         PlaceSetup("C:\\Setup", 1200);
         m.getExitCodeFails = c.exitCodeFails;
         m.waitFails = c.waitFails;
-        LaunchSqlSetup();
+        Launch();
         EXPECT_EQ(m.nowMs, c.endMs);
     }
 }
@@ -210,7 +263,7 @@ TEST_F(SetupLaunchTest, QueueIsDrainedAndQuitDoesNotEndTheWait)
 {
     PlaceSetup("C:\\Setup", 2000);
     m.incoming = {{100, WM_KEYDOWN}, {150, WM_QUIT}, {160, WM_USER}, {1700, WM_TIMER}};
-    LaunchSqlSetup();
+    Launch();
     ASSERT_EQ(m.dispatched.size(), 4u);
     EXPECT_EQ(m.dispatched[0].message, (UINT)WM_KEYDOWN);
     EXPECT_EQ(m.dispatched[1].message, (UINT)WM_QUIT);

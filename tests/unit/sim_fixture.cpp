@@ -34,7 +34,8 @@ void SimTest::CheckMachine()
 {
     for (const std::string& fault : m.faults)
         ADD_FAILURE() << "simulated Windows noticed: " << fault;
-    EXPECT_EQ(m.OpenHandleCount(), 0) << "handles, keys, modules or trust states left open";
+    EXPECT_EQ(m.OpenHandleCount(), 0) << "handles, keys, modules, trust states or memory left open";
+    EXPECT_EQ(m.FoldersMade(), 0u) << "a folder of ours left behind";
     for (const winsim::ProcessStarted& process : m.processes)
         EXPECT_TRUE(process.heldAgainstWriting) << "started a file that could be rewritten while it started";
 }

@@ -134,3 +134,33 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
         m.shutdownPrivilegeEnabled = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     return TRUE;
 }
+
+// The descriptor holds the text it was made from: what a folder made with it records.
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
+                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size)
+{
+    if (revision != SDDL_REVISION_1 || size != NULL)
+        Fault("ConvertStringSecurityDescriptorToSecurityDescriptorW: only revision 1, without its size, is simulated");
+    *descriptor = NewLocal(sddl);
+    return TRUE;
+}
+
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorW(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          DWORD information, LPWSTR* sddl, PULONG length)
+{
+    const KernelObject* block = FindLocal(descriptor);
+    if (block == NULL || revision != SDDL_REVISION_1 || information != DACL_SECURITY_INFORMATION || length != NULL)
+        Fault("ConvertSecurityDescriptorToStringSecurityDescriptorW: only a DACL of a descriptor made here is simulated");
+    *sddl = NewLocal(block != NULL ? block->text : u"");
+    return TRUE;
+}
+
+BOOLEAN SystemFunction036(PVOID buffer, ULONG length)
+{
+    if (length != 8)
+        Fault("RtlGenRandom: only 8 bytes at a time are simulated");
+    for (ULONG i = 0; i < length && i < 8; ++i)
+        ((BYTE*)buffer)[i] = (BYTE)(machine().nextRandom >> (56 - 8 * i));
+    ++machine().nextRandom;
+    return TRUE;
+}

@@ -49,25 +49,6 @@ DWORD ShareNeeded(DWORD access)
            (access & DELETE ? FILE_SHARE_DELETE : 0);
 }
 
-// Whether an open of the file at upper with access and share fits every open
-// of it held now, ours and another program's, as Windows checks share modes.
-bool CanOpen(const std::u16string& upper, DWORD access, DWORD share)
-{
-    std::vector<std::pair<DWORD, DWORD>> held;
-    const auto other = machine().openedByOthers.find(upper);
-    if (other != machine().openedByOthers.end())
-        held.push_back(other->second);
-    for (const auto& entry : objects().handles) {
-        if (entry.second.kind == ObjectKind::FILE && entry.second.path == Utf8(upper))
-            held.push_back({entry.second.access, entry.second.share});
-    }
-    for (const auto& open : held) {
-        if ((ShareNeeded(access) & ~open.second) != 0 || (ShareNeeded(open.first) & ~share) != 0)
-            return false;
-    }
-    return true;
-}
-
 // What the system DLLs that the product loads at run time export to it.
 const struct {
     const char *module, *name;
@@ -113,10 +94,28 @@ void SetLastErrorCode(DWORD error)
     objects().lastError = error;
 }
 
+// Ours and another program's opens, as Windows checks share modes.
+bool CanOpen(const std::u16string& upper, DWORD access, DWORD share)
+{
+    std::vector<std::pair<DWORD, DWORD>> held;
+    const auto other = machine().openedByOthers.find(upper);
+    if (other != machine().openedByOthers.end())
+        held.push_back(other->second);
+    for (const auto& entry : objects().handles) {
+        if (entry.second.kind == ObjectKind::FILE && entry.second.path == Utf8(upper))
+            held.push_back({entry.second.access, entry.second.share});
+    }
+    for (const auto& open : held) {
+        if ((ShareNeeded(access) & ~open.second) != 0 || (ShareNeeded(open.first) & ~share) != 0)
+            return false;
+    }
+    return true;
+}
+
 bool WritableByOthers(const std::u16string& path)
 {
     const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    return CanOpen(UpperName(path), GENERIC_WRITE, all) || CanOpen(UpperName(path), DELETE, all);
+    return CanOpen(Key(path), GENERIC_WRITE, all) || CanOpen(Key(path), DELETE, all);
 }
 
 void Fault(const std::string& what)
@@ -146,6 +145,33 @@ bool CloseObject(HANDLE handle, ObjectKind kind)
         return false;
     objects().handles.erase((uintptr_t)handle);
     return true;
+}
+
+LPWSTR NewLocal(const std::u16string& text)
+{
+    KernelObject block{ObjectKind::LOCAL};
+    block.text = text;
+    return (LPWSTR)objects().handles.at((uintptr_t)NewObject(block)).text.data();
+}
+
+const KernelObject* FindLocal(const void* memory)
+{
+    for (const auto& entry : objects().handles) {
+        if (entry.second.kind == ObjectKind::LOCAL && entry.second.text.data() == memory)
+            return &entry.second;
+    }
+    return NULL;
+}
+
+bool FreeLocal(const void* memory)
+{
+    for (auto entry = objects().handles.begin(); entry != objects().handles.end(); ++entry) {
+        if (entry->second.kind == ObjectKind::LOCAL && entry->second.text.data() == memory) {
+            objects().handles.erase(entry);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string HandleName(HANDLE handle)
@@ -346,14 +372,14 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     if (std::any_of(std::begin(startupInfo->otherMembers), std::end(startupInfo->otherMembers), [](BYTE b) { return b; }))
         Fault("CreateProcessW: a member of the start-up record other than cb is set");
     const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
-    auto found = m.executables.find(UpperName(program));
+    const ProcessScript* image = m.ImageAt(program);
     // Windows opens the image for reading and execution, sharing reading and deletion.
-    if (found == m.executables.end() || !CanOpen(found->first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE))
+    if (image == NULL || !CanOpen(Key(program), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE))
         return FALSE;
-    const ProcessScript& script = found->second;
+    const ProcessScript& script = *image;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{commandLine, !WritableByOthers(program)});
+    m.processes.push_back(ProcessStarted{program, commandLine, !WritableByOthers(program)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};
@@ -398,27 +424,4 @@ BOOL CloseHandle(HANDLE handle)
         return TRUE;
     Fault("CloseHandle of " + HandleName(handle));
     return FALSE;
-}
-
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                   DWORD flags, HANDLE templateFile)
-{
-    Machine& m = machine();
-    const std::u16string upper = UpperName(std::u16string(name));
-    if (disposition != OPEN_EXISTING || security != NULL || templateFile != NULL || flags != FILE_ATTRIBUTE_NORMAL)
-        Fault("CreateFileW: only opening a file that exists, as the product does, is simulated");
-    // A folder opened without backup semantics is refused as Windows refuses it.
-    const DWORD error = m.folders.count(upper) != 0           ? ERROR_ACCESS_DENIED
-                        : m.executables.count(upper) == 0     ? ERROR_FILE_NOT_FOUND
-                        : !CanOpen(upper, access, share)      ? ERROR_SHARING_VIOLATION
-                                                              : ERROR_SUCCESS;
-    if (error != ERROR_SUCCESS) {
-        SetLastErrorCode(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    KernelObject file{ObjectKind::FILE};
-    file.path = Utf8(upper);
-    file.access = access;
-    file.share = share;
-    return NewObject(file);
 }

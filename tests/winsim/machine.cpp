@@ -23,6 +23,7 @@ Machine& machine()
 void Reset()
 {
     machine() = Machine();
+    machine().folders[u"C:\\WINDOWS\\TEMP"] = Folder();
     ResetKernelObjects();
     ResetQueue();
 }
@@ -46,7 +47,27 @@ void Machine::SetString(RegView view, const std::string& path, const std::string
 
 void Machine::AddExecutable(const std::u16string& path, const ProcessScript& script)
 {
-    executables[UpperName(path)] = script;
+    std::string bytes = "MZ image " + std::to_string(images.size());
+    bytes.resize(2 * 1024 * 1024 + 3, '\x90');
+    images[bytes] = script;
+    AddFile(path, bytes);
+}
+
+void Machine::AddFile(const std::u16string& path, const std::string& bytes, DWORD attributes)
+{
+    files[UpperName(path)] = File{std::make_shared<std::string>(bytes), attributes};
+}
+
+std::string Machine::BytesOf(const std::u16string& path) const
+{
+    const auto found = files.find(UpperName(path));
+    return found != files.end() ? *found->second.bytes : std::string();
+}
+
+const ProcessScript* Machine::ImageAt(const std::u16string& path) const
+{
+    const auto found = images.find(BytesOf(path));
+    return found != images.end() ? &found->second : NULL;
 }
 
 std::vector<std::string> Machine::ArgsOf(const std::string& function) const
@@ -57,6 +78,14 @@ std::vector<std::string> Machine::ArgsOf(const std::string& function) const
             args.push_back(call.args);
     }
     return args;
+}
+
+size_t Machine::FoldersMade() const
+{
+    return std::count_if(folders.begin(), folders.end(), [this](const auto& f) {
+        return !f.second.sddl.empty() &&
+               std::find(removedAtRestart.begin(), removedAtRestart.end(), f.first) == removedAtRestart.end();
+    });
 }
 
 int Machine::OpenHandleCount() const

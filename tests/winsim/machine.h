@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct MessageBoxShown {
     std::string caption;
     UINT type;
     int answer;
+    size_t foldersMade;  // the folders made here that were there while it showed
 };
 
 // How GetModuleFileNameW answers when the path does not fit its nSize units:
@@ -69,8 +71,18 @@ struct ProcessScript {
     Signature signature;
 };
 
+struct File {
+    std::shared_ptr<std::string> bytes;  // shared with the handles open on it
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+};
+
+struct Folder {
+    std::string sddl;   // the access list it was created with; empty: it was there
+    bool link = false;  // a junction or symbolic link to a folder elsewhere
+};
+
 struct ProcessStarted {
-    std::u16string commandLine;
+    std::u16string program, commandLine;
     bool heldAgainstWriting;  // while it started, no one could open its file for writing
 };
 
@@ -95,9 +107,15 @@ struct Machine {
     std::u16string modulePath = u"C:\\Setup\\DBSetup.exe";
     PathCut modulePathCut = PathCut::VISTA;
 
-    // Files that exist, by upper-case full path
-    std::map<std::u16string, ProcessScript> executables;
-    std::set<std::u16string> folders;  // by upper-case full path
+    // Files and folders that exist, by upper-case full path ("\\?\" taken off)
+    std::map<std::u16string, File> files;
+    std::map<std::u16string, Folder> folders;
+    // How a program runs, by the bytes of its file
+    std::map<std::string, ProcessScript> images;
+    std::u16string windowsFolder = u"C:\\Windows";
+    uint64_t diskFreeBytes = UINT64_MAX;
+    uint64_t nextRandom = 0x0123456789ABCDEF;  // the next 8 random bytes, big-endian; then one more
+    std::string answerFileResource = "[OPTIONS]\r\nINSTANCENAME=\"VALTERNADB\"\r\n";  // RCDATA 1
     // Another program's open of a file, by upper-case full path: its access and share mode
     std::map<std::u16string, std::pair<DWORD, DWORD>> openedByOthers;
     std::set<std::string> missingSystemDlls, missingExports;  // by upper-case name; exports as named
@@ -124,9 +142,12 @@ struct Machine {
     bool shutdownPrivilegeEnabled = false;
     // Where later DLL loads look: "standard", "system32 only", "without current folder"
     std::string dllSearch = "standard";
+    std::vector<std::u16string> removedAtRestart;  // upper-case, in the order asked
     bool restartRequested = false;
     bool privilegeEnabledAtRestart = false;
+    size_t foldersMadeAtRestart = 0;
     std::vector<std::string> faults;  // product misuse the simulation noticed
+    std::function<void(const std::u16string&)> afterOpen;  // each file opened, by upper-case path
 
     // Registry set-up
     RegKey& Key(RegView view, const std::string& path);
@@ -135,11 +156,19 @@ struct Machine {
     void SetBytes(RegView view, const std::string& path, const std::string& name,
                   const std::string& bytes, DWORD type);
 
+    // A program of more than two reads' worth of bytes of its own, as it runs.
     void AddExecutable(const std::u16string& path, const ProcessScript& script);
+    void AddFile(const std::u16string& path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+    // The bytes of the file at path; empty if there is none.
+    std::string BytesOf(const std::u16string& path) const;
+    // The program the file at path holds, or NULL.
+    const ProcessScript* ImageAt(const std::u16string& path) const;
 
     // Log queries
     std::vector<std::string> ArgsOf(const std::string& function) const;
     int OpenHandleCount() const;
+    // Folders the product made (with an access list of its own) that are there now, and stay at the next restart.
+    size_t FoldersMade() const;
 };
 
 // Text in a code page (932, 1252 or 65001) as Windows converts it to UTF-16;

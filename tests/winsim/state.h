@@ -23,7 +23,7 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 void Log(const char* function, const std::string& args);
 void Fault(const std::string& what);
 
-enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE };
+enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE, SEARCH, LOCAL };
 
 struct KernelObject {
     explicit KernelObject(ObjectKind objectKind) : kind(objectKind) {}
@@ -34,16 +34,28 @@ struct KernelObject {
     DWORD share = 0;     // FILE
     RegView view = RegView::NATIVE;  // REGKEY
     std::string path;                // REGKEY; FILE, MODULE: upper-case, in UTF-8
+    std::shared_ptr<std::string> bytes;  // FILE: what it reads and writes
+    size_t position = 0;                 // FILE
+    std::vector<std::pair<std::u16string, DWORD>> entries;  // SEARCH: names and attributes yet to give
+    std::u16string text;                 // LOCAL: a descriptor's SDDL, or the SDDL handed out
 };
 
 HANDLE NewObject(const KernelObject& object);
 // NULL unless handle is an open object of that kind.
 KernelObject* FindObject(HANDLE handle, ObjectKind kind);
 bool CloseObject(HANDLE handle, ObjectKind kind);
+// Memory of LocalAlloc's kind, holding text; NULL, false: not such memory.
+LPWSTR NewLocal(const std::u16string& text);
+const KernelObject* FindLocal(const void* memory);
+bool FreeLocal(const void* memory);
 std::string HandleName(HANDLE handle);
 void SetLastErrorCode(DWORD error);
 // Whether another program could now open path for writing, deleting or renaming.
 bool WritableByOthers(const std::u16string& path);
+// Whether an open of the file at upper with access and share fits every open of it held now.
+bool CanOpen(const std::u16string& upper, DWORD access, DWORD share);
+// A path as the machine keys it: upper case, without "\\?\".
+std::u16string Key(const std::u16string& path);
 
 // Moves simulated time forward, ending processes and delivering messages.
 void AdvanceTo(DWORD ms);

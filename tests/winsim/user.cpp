@@ -68,7 +68,7 @@ int ShowBox(const char* function, HWND owner, const std::u16string& text, const 
     if (answer != 0 && !IsButtonOf(type, answer))
         Fault(Format("answer %d is not a button of a box of type 0x%x", answer, type));
     if (answer != 0)
-        m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, answer});
+        m.boxes.push_back(MessageBoxShown{Utf8(text), Utf8(caption), type, answer, m.FoldersMade()});
     Log(function, Format("%s, %s, %s, 0x%x", owner == NULL ? "NULL" : "owner", Utf8(text).c_str(),
                          Utf8(caption).c_str(), type));
     return answer;
@@ -136,6 +136,7 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason)
     Machine& m = machine();
     m.restartRequested = (flags & EWX_REBOOT) != 0;
     m.privilegeEnabledAtRestart = m.shutdownPrivilegeEnabled;
+    m.foldersMadeAtRestart = m.FoldersMade();
     Log("ExitWindowsEx", Format("0x%x, 0x%x", flags, (unsigned)reason));
     return TRUE;
 }

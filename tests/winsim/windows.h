@@ -10,11 +10,14 @@
 #define WINAPI
 
 typedef int BOOL;
+typedef uint8_t BOOLEAN;
 typedef BOOL* PBOOL;
 typedef uint8_t BYTE;
 typedef BYTE* LPBYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
+typedef uint32_t ULONG;
+typedef ULONG* PULONG;
 typedef DWORD* LPDWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
@@ -25,6 +28,12 @@ typedef char16_t WCHAR;  // a UTF-16 unit, as Windows holds text
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
+typedef void* PVOID;
+typedef const void* LPCVOID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef void* HLOCAL;
+typedef void* HGLOBAL;
+typedef struct HRSRC__* HRSRC;
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 typedef struct HKEY__* HKEY;
@@ -46,9 +55,14 @@ typedef intptr_t (*FARPROC)();
 // Errors
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_DISK_FULL 112L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
@@ -95,8 +109,17 @@ typedef intptr_t (*FARPROC)();
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
 #define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+#define SDDL_REVISION_1 1
+#define DACL_SECURITY_INFORMATION 0x00000004L
+#define MAKEINTRESOURCEA(id) ((LPSTR)(uintptr_t)(WORD)(id))
+#define RT_RCDATA MAKEINTRESOURCEA(10)
 
 // Processes and waits
 #define STILL_ACTIVE 259
@@ -149,8 +172,17 @@ typedef struct _cpinfo {
     BYTE LeadByte[MAX_LEADBYTES];
 } CPINFO, *LPCPINFO;
 
-// Never given: the product passes NULL.
-typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+// The members the product reads.
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
 
 // The product sets cb alone; the rest stands for the other members, so the
 // record is as large as Windows' own 32-bit one.
@@ -210,6 +242,22 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
+UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found);
+BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW found);
+BOOL FindClose(HANDLE search);
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
+BOOL DeleteFileW(LPCWSTR path);
+BOOL RemoveDirectoryW(LPCWSTR path);
+BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags);
+HLOCAL LocalFree(HLOCAL memory);
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL loaded);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
 
 // user32
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
@@ -231,6 +279,12 @@ BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid);
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            LPDWORD returnLength);
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
+                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size);
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorW(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          DWORD information, LPWSTR* sddl, PULONG length);
+BOOLEAN SystemFunction036(PVOID buffer, ULONG length);
+#define RtlGenRandom SystemFunction036
 
 // msvcrt's own formatter: -1 when the text does not fit, and no terminator
 // when it fits exactly.

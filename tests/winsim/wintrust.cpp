@@ -13,9 +13,10 @@ using namespace winsim;
 namespace {
 
 // What one verification leaves for the helpers to read, at a fixed address.
+// The chain from the signer's certificate up: a reader of the wrong one reads another name.
 struct TrustState {
-    std::u16string signer;
-    CRYPT_PROVIDER_CERT certificate;
+    std::u16string names[3];
+    CRYPT_PROVIDER_CERT certificates[3];
     CRYPT_PROVIDER_SGNR signerRecord;
     CRYPT_PROVIDER_DATA data;
 };
@@ -62,14 +63,21 @@ LONG WinVerifyTrust(HWND, GUID* action, LPVOID data)
         Fault("WinVerifyTrust: " + misuse);
         return TRUST_E_NOSIGNATURE;
     }
-    const Signature& signature = machine().executables[UpperName(std::u16string(trust.pFile->pcwszFilePath))].signature;
+    // What the held handle reads: an image known by its bytes, or no program at all.
+    const auto image = machine().images.find(*FindObject(trust.pFile->hFile, ObjectKind::FILE)->bytes);
+    const Signature signature = image != machine().images.end() ? image->second.signature
+                                                                : Signature{TRUST_E_NOSIGNATURE, TRUST_E_NOSIGNATURE};
     const LONG result =
         trust.dwProvFlags & WTD_CACHE_ONLY_URL_RETRIEVAL ? signature.cacheOnly : signature.withRetrieval;
     // A state is left behind whatever the verdict, until it is closed.
     TrustState& state = states().emplace_back();
-    state.signer = signature.signer;
-    state.certificate = {sizeof(CRYPT_PROVIDER_CERT), (PCCERT_CONTEXT)&state};
-    state.signerRecord = {sizeof(CRYPT_PROVIDER_SGNR), 1, &state.certificate};
+    const std::u16string names[] = {signature.signer, u"Microsoft Code Signing PCA 2011",
+                                    u"Microsoft Root Certificate Authority 2011"};
+    for (int i = 0; i < 3; ++i) {
+        state.names[i] = names[i];
+        state.certificates[i] = {sizeof(CRYPT_PROVIDER_CERT), (PCCERT_CONTEXT)&state.names[i]};
+    }
+    state.signerRecord = {sizeof(CRYPT_PROVIDER_SGNR), 3, state.certificates};
     state.data = {sizeof(CRYPT_PROVIDER_DATA), result == ERROR_SUCCESS ? 1u : 0u, &state.signerRecord};
     KernelObject object{ObjectKind::TRUST_STATE};
     object.process = states().size() - 1;
@@ -96,7 +104,7 @@ DWORD CertGetNameStringW(PCCERT_CONTEXT certificate, DWORD type, DWORD, void* ty
 {
     if (type != CERT_NAME_ATTR_TYPE || strcmp((const char*)typePara, szOID_COMMON_NAME) != 0)
         Fault("CertGetNameStringW: only the common name is simulated");
-    const std::u16string& signer = ((const TrustState*)certificate)->signer;
+    const std::u16string& signer = *(const std::u16string*)certificate;
     if (name == NULL || size == 0)
         return (DWORD)signer.size() + 1;
     const size_t copied = signer.copy(name, size - 1);

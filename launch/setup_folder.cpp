@@ -1,0 +1,106 @@
+#include "setup_folder.h"
+
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include "ascii_text.h"
+
+namespace {
+
+// Full access for SYSTEM and Administrators, inherited by all within, and
+// nothing inherited from Windows' Temp, where ordinary users keep rights.
+const char kSetupFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+const char kSetupFolderPrefix[] = "\\Temp\\DBSetup-";
+const char kHexDigits[] = "0123456789ABCDEF";
+// A clash of 64 random bits means someone made the name: a few draws suffice.
+const int kNameDraws = 4;
+
+// Removes what the package extracted too, however deep: past MAX_PATH.
+const char kLongPathPrefix[] = "\\\\?\\";
+
+BOOL IsDotEntry(const WCHAR* name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// One entry, as itself; what cannot go now goes at the next restart.
+void RemoveEntry(const CStringW& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+    const BOOL removed = attributes & FILE_ATTRIBUTE_DIRECTORY ? RemoveDirectoryW(path) : DeleteFileW(path);
+    if (!removed)
+        MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// A folder after all in it. A link to a folder is a folder and a reparse
+// point: it is removed as an entry, so that nothing it points to is touched.
+void RemoveTree(const CStringW& folder)
+{
+    CStringW pattern(folder);
+    pattern += WidenAscii("\\*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (IsDotEntry(found.cFileName))
+                continue;
+            CStringW path(folder);
+            path += (WCHAR)'\\';
+            path += (const WCHAR*)found.cFileName;
+            const DWORD kind = found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+            if (kind == FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                RemoveEntry(path, found.dwFileAttributes);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveEntry(folder, FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+BOOL CSetupFolder::Create()
+{
+    CStringW windows;
+    const UINT length = GetSystemWindowsDirectoryW(windows.GetBuffer(MAX_PATH), MAX_PATH);
+    windows.ReleaseBuffer(length < MAX_PATH ? (int)length : 0);
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (windows.IsEmpty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                 WidenAscii(kSetupFolderSddl), SDDL_REVISION_1, &descriptor, NULL))
+        return FALSE;
+    SECURITY_ATTRIBUTES attributes;
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = descriptor;
+    attributes.bInheritHandle = FALSE;
+    BOOL created = FALSE;
+    for (int draw = 0; draw < kNameDraws && !created; ++draw) {
+        BYTE random[8];
+        if (!RtlGenRandom(random, sizeof(random)))
+            break;
+        CStringW path(windows);
+        path += WidenAscii(kSetupFolderPrefix);
+        for (BYTE byte : random) {
+            path += (WCHAR)kHexDigits[byte >> 4];
+            path += (WCHAR)kHexDigits[byte & 15];
+        }
+        created = CreateDirectoryW(path, &attributes);
+        if (created)
+            m_strPath = path;
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    LocalFree(descriptor);
+    return created;
+}
+
+void CSetupFolder::Remove()
+{
+    if (m_strPath.IsEmpty())
+        return;
+    CStringW path = WidenAscii(kLongPathPrefix);
+    path += m_strPath;
+    RemoveTree(path);
+    m_strPath.Empty();
+}

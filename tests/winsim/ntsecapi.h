@@ -1,0 +1,4 @@
+// The simulated declarations are all in windows.h.
+#pragma once
+
+#include <windows.h>
