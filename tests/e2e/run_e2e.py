@@ -78,7 +78,8 @@ def problems(scenario, run: winebox.Run) -> list:
         lines = lambda data: set(data.decode("cp932", "replace").split("\r\n"))
         if not started:
             found.append(f"setup command line: expected {STARTED_AS.pattern}, seen {run.setup_command!r}")
-        elif run.logged("module") != f"{started[1]}\\{winebox.SETUP_PACKAGE}":
+        # Windows names match in any case: Wine gives the module's path as its folders are named ("temp").
+        elif (run.logged("module") or "").lower() != f"{started[1]}\\{winebox.SETUP_PACKAGE}".lower():
             found.append(f"the package ran as {run.logged('module')!r}, not from {started[1]}")
         if handed != winebox.ANSWER_FILE:
             found.append(f"the package's answer file differs in {sorted(lines(handed) ^ lines(winebox.ANSWER_FILE))}")
