@@ -4,7 +4,6 @@
 #include <windows.h>
 
 enum CutModel { CUT_VISTA, CUT_XP };  // how GetModuleFileNameW cuts a path that does not fit (Wine: as XP)
-extern const bool kPlatformSimulated;
 
 struct SeedValue {
     const char* name;
@@ -21,6 +20,8 @@ void PlatformPostToSelf(UINT message);
 // Shows a box through the "W" (wide) or "A" entry point, answers it, and reads back what it showed, in UTF-16.
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size);
 DWORD PlatformNowMs();
+bool PlatformReadsBack(PSECURITY_DESCRIPTOR descriptor, const WCHAR* sddl);  // its DACL's SDDL is sddl
+bool PlatformKeepsAccessList(const WCHAR* folder);  // whether folder reads back as made: a protected DACL, ours only
 const char* PlatformWineVersion();  // NULL when not on Wine
 
 void RunConformance(CutModel cut, const char* label);

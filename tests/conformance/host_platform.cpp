@@ -6,8 +6,6 @@
 
 using namespace winsim;
 
-const bool kPlatformSimulated = true;
-
 static RegView ViewOf(bool view64) { return view64 || !machine().is64BitWindows ? RegView::NATIVE : RegView::WOW32; }
 
 bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly)
@@ -50,6 +48,8 @@ static void ArrangePackageFiles(bool asWine)
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }
+bool PlatformReadsBack(PSECURITY_DESCRIPTOR, const WCHAR*) { return true; }
+bool PlatformKeepsAccessList(const WCHAR* folder) { return !machine().folders[Key(folder)].sddl.empty(); }
 const char* PlatformWineVersion() { return NULL; }
 
 int main()

@@ -2,9 +2,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "conformance.h"
+#include <aclapi.h>
+#include <sddl.h>
+#include <wchar.h>
 
-const bool kPlatformSimulated = false;
+#include "conformance.h"
 
 static REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
@@ -49,6 +51,33 @@ void PlatformDropKey(bool view64, const char* path)
 void PlatformArrangeChild(const WCHAR*) {}
 void PlatformPostToSelf(UINT message) { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); }
 DWORD PlatformNowMs() { return GetTickCount(); }
+
+static bool HasDacl(PSECURITY_DESCRIPTOR descriptor, bool (*is)(const WCHAR*, const WCHAR*), const WCHAR* sddl)
+{
+    WCHAR* read = NULL;
+    const bool has = descriptor != NULL && ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                                               descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &read, NULL) &&
+                     is(read, sddl);
+    LocalFree(read);
+    return has;
+}
+
+bool PlatformReadsBack(PSECURITY_DESCRIPTOR descriptor, const WCHAR* sddl)
+{
+    return HasDacl(descriptor, [](const WCHAR* read, const WCHAR* made) { return wcscmp(read, made) == 0; }, sddl);
+}
+
+// Windows may add its auto-inherited flag: "D:PAI(...)".
+bool PlatformKeepsAccessList(const WCHAR* folder)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    GetNamedSecurityInfoW(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL, &descriptor);
+    const bool kept = HasDacl(descriptor, [](const WCHAR* read, const WCHAR* aces) {
+        return wcsncmp(read, L"D:P", 3) == 0 && wcschr(read, L'(') && wcscmp(wcschr(read, L'('), aces) == 0;
+    }, L"(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    LocalFree(descriptor);
+    return kept;
+}
 
 struct Shown {
     WCHAR *text, *caption;

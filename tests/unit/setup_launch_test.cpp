@@ -215,47 +215,30 @@ TEST_F(SetupLaunchTest, NoFolderOfOurOwnStartsNothing)
     }
 }
 
-// Poll every 500 ms, drain, ask the exit code.
+// Poll every 500 ms, drain, ask the exit code; whatever cannot be asked of
+// the process handle, the wait ends.
 TEST_F(SetupLaunchTest, WaitLoopPollsUntilTheChildEnds)
 {
     struct Case {
         DWORD runMs;
         DWORD exitCode;
         size_t polls;
+        bool exitCodeFails = false, waitFails = false;
     };
     const Case cases[] = {
         {0, 0, 1}, {499, 0, 1}, {500, 0, 1}, {501, 1, 2}, {3000, 0, 6}, {3000, 259, 6}, {600000, 1603, 1200},
+        {1200, 0, 3, true}, {1200, 0, 1, true, true},
     };
     for (const Case& c : cases) {
-        BeginCase("runs " + std::to_string(c.runMs) + " ms, exit code " + std::to_string(c.exitCode));
+        BeginCase("runs " + std::to_string(c.runMs) + " ms, exit code " + std::to_string(c.exitCode) +
+                  (c.exitCodeFails ? " unreadable" : "") + (c.waitFails ? ", handle cannot be waited on" : ""));
         PlaceSetup("C:\\Setup", c.runMs, c.exitCode);
-        Launch();
-        const std::vector<std::string> waits = m.ArgsOf("MsgWaitForMultipleObjects");
-        ASSERT_EQ(waits.size(), c.polls);
-        EXPECT_EQ(m.nowMs, (DWORD)(500 * c.polls)) << "the end is noticed at the first poll after it";
-        EXPECT_TRUE(m.boxes.empty());
-    }
-}
-
-// Whatever cannot be asked of the process handle, the wait ends.
-TEST_F(SetupLaunchTest, FailingQueriesOfTheChildDoNotHang)
-{
-    struct Case {
-        const char* what;
-        bool exitCodeFails, waitFails;
-        DWORD endMs;
-    };
-    const Case cases[] = {
-        {"exit code unreadable", true, false, 1500},
-        {"exit code unreadable, handle cannot be waited on", true, true, 500},
-    };
-    for (const Case& c : cases) {
-        BeginCase(c.what);
-        PlaceSetup("C:\\Setup", 1200);
         m.getExitCodeFails = c.exitCodeFails;
         m.waitFails = c.waitFails;
         Launch();
-        EXPECT_EQ(m.nowMs, c.endMs);
+        ASSERT_EQ(m.ArgsOf("MsgWaitForMultipleObjects").size(), c.polls);
+        EXPECT_EQ(m.nowMs, (DWORD)(500 * c.polls)) << "the end is noticed at the first poll after it";
+        EXPECT_TRUE(m.boxes.empty());
     }
 }
 
@@ -264,10 +247,10 @@ TEST_F(SetupLaunchTest, QueueIsDrainedAndQuitDoesNotEndTheWait)
     PlaceSetup("C:\\Setup", 2000);
     m.incoming = {{100, WM_KEYDOWN}, {150, WM_QUIT}, {160, WM_USER}, {1700, WM_TIMER}};
     Launch();
-    ASSERT_EQ(m.dispatched.size(), 4u);
-    EXPECT_EQ(m.dispatched[0].message, (UINT)WM_KEYDOWN);
-    EXPECT_EQ(m.dispatched[1].message, (UINT)WM_QUIT);
-    EXPECT_EQ(m.dispatched[2].message, (UINT)WM_USER);
+    std::vector<UINT> dispatched;
+    for (const MSG& msg : m.dispatched)
+        dispatched.push_back(msg.message);
+    EXPECT_EQ(dispatched, (std::vector<UINT>{WM_KEYDOWN, WM_QUIT, WM_USER, WM_TIMER}));
     EXPECT_EQ(m.ArgsOf("PeekMessageA")[0], "msg, NULL, 0, 0, 1");
     EXPECT_EQ(m.nowMs, 2200u) << "the child's end is seen at the first poll after it";
 }
@@ -275,8 +258,6 @@ TEST_F(SetupLaunchTest, QueueIsDrainedAndQuitDoesNotEndTheWait)
 TEST_F(SetupLaunchTest, PumpRemovesEveryWaitingMessage)
 {
     m.incoming = {{0, WM_USER}, {0, WM_PAINT}, {0, WM_QUIT}};
-    PumpWaitingMessages();
-    EXPECT_EQ(m.dispatched.size(), 3u);
     PumpWaitingMessages();
     EXPECT_EQ(m.dispatched.size(), 3u);
 }

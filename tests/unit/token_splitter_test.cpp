@@ -17,8 +17,14 @@ TEST_F(TokenSplitterTest, NDelimitersGiveNPlusOneTokens)
         const char* input;
         std::vector<std::string> tokens;
     };
+    // A value of any length may be read: its tokens grow the array past several capacities.
+    std::string many = "0";
+    std::vector<std::string> manyTokens = {"0"};
+    for (int i = 1; i < 40; ++i)
+        many += "." + manyTokens.emplace_back(std::to_string(i));
     const Case cases[] = {
         {".", "14.0.1000.169", {"14", "0", "1000", "169"}},
+        {".", many.c_str(), manyTokens},
         {".", "", {""}},
         {".", "1..2", {"1", "", "2"}},
         {".", ".5", {"", "5"}},

@@ -141,17 +141,9 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD re
 {
     if (revision != SDDL_REVISION_1 || size != NULL)
         Fault("ConvertStringSecurityDescriptorToSecurityDescriptorW: only revision 1, without its size, is simulated");
-    *descriptor = NewLocal(sddl);
-    return TRUE;
-}
-
-BOOL ConvertSecurityDescriptorToStringSecurityDescriptorW(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
-                                                          DWORD information, LPWSTR* sddl, PULONG length)
-{
-    const KernelObject* block = FindLocal(descriptor);
-    if (block == NULL || revision != SDDL_REVISION_1 || information != DACL_SECURITY_INFORMATION || length != NULL)
-        Fault("ConvertSecurityDescriptorToStringSecurityDescriptorW: only a DACL of a descriptor made here is simulated");
-    *sddl = NewLocal(block != NULL ? block->text : u"");
+    KernelObject block{ObjectKind::LOCAL};
+    block.text = sddl;
+    *descriptor = NewObject(block);
     return TRUE;
 }
 

@@ -37,10 +37,12 @@ bool ThroughLink(const std::u16string& key)
     return false;
 }
 
-bool Fail(DWORD error)
+// What a failed call returns, with its error for GetLastError.
+template <class Result = bool>
+Result Fail(DWORD error, Result result = Result())
 {
     SetLastErrorCode(error);
-    return false;
+    return result;
 }
 
 // Whether the entry at key may go now: no open of it forbids deleting.
@@ -48,12 +50,6 @@ bool Removable(const std::u16string& key)
 {
     return CanOpen(key, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) ||
            Fail(ERROR_SHARING_VIOLATION);
-}
-
-void Found(const std::pair<std::u16string, DWORD>& entry, LPWIN32_FIND_DATAW found)
-{
-    found->dwFileAttributes = entry.second;
-    found->cFileName[entry.first.copy(found->cFileName, MAX_PATH - 1)] = 0;
 }
 
 }  // namespace
@@ -76,10 +72,8 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                         : m.files.count(key) == 0                ? ERROR_FILE_NOT_FOUND
                         : !CanOpen(key, access, share)           ? ERROR_SHARING_VIOLATION
                                                                  : ERROR_SUCCESS;
-    if (error != ERROR_SUCCESS) {
-        SetLastErrorCode(error);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (error != ERROR_SUCCESS)
+        return Fail(error, INVALID_HANDLE_VALUE);
     if (create)
         m.AddFile(key, "");
     KernelObject file{ObjectKind::FILE};
@@ -131,7 +125,7 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security)
 {
     Machine& m = machine();
     const std::u16string key = Key(path);
-    const KernelObject* descriptor = security != NULL ? FindLocal(security->lpSecurityDescriptor) : NULL;
+    const KernelObject* descriptor = security != NULL ? FindObject(security->lpSecurityDescriptor, ObjectKind::LOCAL) : NULL;
     if (descriptor == NULL || security->nLength != sizeof(*security))
         Fault("CreateDirectoryW: only a folder with an access list of its own is simulated");
     if (m.folders.count(key) != 0 || m.files.count(key) != 0)
@@ -149,10 +143,8 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
     const std::u16string folder = key.substr(0, key.size() - 2);
     if (key.size() < 2 || key.compare(key.size() - 2, 2, u"\\*") != 0)
         Fault("FindFirstFileW: only all of a folder is simulated");
-    if (m.folders.count(folder) == 0 || ThroughLink(key)) {
-        SetLastErrorCode(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (m.folders.count(folder) == 0 || ThroughLink(key))
+        return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     // Windows gives a folder's own two entries first.
     KernelObject search{ObjectKind::SEARCH};
     search.entries = {{u".", FILE_ATTRIBUTE_DIRECTORY}, {u"..", FILE_ATTRIBUTE_DIRECTORY}};
@@ -165,9 +157,9 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
             search.entries.push_back({sub.first.substr(folder.size() + 1),
                                       FILE_ATTRIBUTE_DIRECTORY | (sub.second.link ? FILE_ATTRIBUTE_REPARSE_POINT : 0)});
     }
-    Found(search.entries.front(), found);
-    search.entries.erase(search.entries.begin());
-    return NewObject(search);
+    HANDLE handle = NewObject(search);
+    FindNextFileW(handle, found);
+    return handle;
 }
 
 BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW found)
@@ -175,7 +167,8 @@ BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW found)
     KernelObject* open = FindObject(search, ObjectKind::SEARCH);
     if (open == NULL || open->entries.empty())
         return FALSE;
-    Found(open->entries.front(), found);
+    found->dwFileAttributes = open->entries.front().second;
+    found->cFileName[open->entries.front().first.copy(found->cFileName, MAX_PATH - 1)] = 0;
     open->entries.erase(open->entries.begin());
     return TRUE;
 }
@@ -199,33 +192,25 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes)
 
 BOOL DeleteFileW(LPCWSTR path)
 {
-    const std::u16string key = Key(path);
-    const auto file = machine().files.find(key);
-    if (file == machine().files.end() || ThroughLink(key))
+    const auto file = machine().files.find(Key(path));
+    if (file == machine().files.end() || ThroughLink(file->first))
         return Fail(ERROR_FILE_NOT_FOUND);
     if (file->second.attributes & FILE_ATTRIBUTE_READONLY)
         return Fail(ERROR_ACCESS_DENIED);
-    if (!Removable(key))
-        return FALSE;
-    machine().files.erase(file);
-    return TRUE;
+    return Removable(file->first) && machine().files.erase(file->first);
 }
 
 // A link goes as itself; what it points to is elsewhere and stays.
 BOOL RemoveDirectoryW(LPCWSTR path)
 {
     Machine& m = machine();
-    const std::u16string key = Key(path);
-    const auto folder = m.folders.find(key);
-    if (folder == m.folders.end() || ThroughLink(key))
+    const auto folder = m.folders.find(Key(path));
+    if (folder == m.folders.end() || ThroughLink(folder->first))
         return Fail(ERROR_FILE_NOT_FOUND);
-    const auto inside = [&](const auto& entry) { return ParentOf(entry.first) == key; };
+    const auto inside = [&](const auto& entry) { return ParentOf(entry.first) == folder->first; };
     if (std::any_of(m.files.begin(), m.files.end(), inside) || std::any_of(m.folders.begin(), m.folders.end(), inside))
         return Fail(ERROR_DIR_NOT_EMPTY);
-    if (!Removable(key))
-        return FALSE;
-    m.folders.erase(folder);
-    return TRUE;
+    return Removable(folder->first) && m.folders.erase(folder->first);
 }
 
 BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
@@ -238,7 +223,7 @@ BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
 
 HLOCAL LocalFree(HLOCAL memory)
 {
-    if (memory != NULL && !FreeLocal(memory))
+    if (memory != NULL && !CloseObject(memory, ObjectKind::LOCAL))
         Fault("LocalFree of memory that is not LocalAlloc's");
     return NULL;
 }
@@ -253,17 +238,6 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
     return (HRSRC)&machine().answerFileResource;
 }
 
-HGLOBAL LoadResource(HMODULE, HRSRC resource)
-{
-    return resource;
-}
-
-LPVOID LockResource(HGLOBAL loaded)
-{
-    return &(*(std::string*)loaded)[0];
-}
-
-DWORD SizeofResource(HMODULE, HRSRC resource)
-{
-    return (DWORD)((std::string*)resource)->size();
-}
+HGLOBAL LoadResource(HMODULE, HRSRC resource) { return resource; }
+LPVOID LockResource(HGLOBAL loaded) { return &(*(std::string*)loaded)[0]; }
+DWORD SizeofResource(HMODULE, HRSRC resource) { return (DWORD)((std::string*)resource)->size(); }

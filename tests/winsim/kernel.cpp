@@ -60,15 +60,6 @@ const struct {
     {"CRYPT32.DLL", "CertGetNameStringW", (FARPROC)(void*)&CertGetNameStringW},
 };
 
-// The program of a command line whose first token is quoted, as every caller's is.
-std::u16string ProgramOf(const std::u16string& commandLine)
-{
-    const size_t end = commandLine.find(u'"', 1);
-    if (commandLine[0] != u'"' || end == std::u16string::npos)
-        Fault("CreateProcessW: only a command line with its program quoted is simulated");
-    return commandLine.substr(1, end == std::u16string::npos ? 0 : end - 1);
-}
-
 }  // namespace
 
 std::string Format(const char* format, ...)
@@ -145,33 +136,6 @@ bool CloseObject(HANDLE handle, ObjectKind kind)
         return false;
     objects().handles.erase((uintptr_t)handle);
     return true;
-}
-
-LPWSTR NewLocal(const std::u16string& text)
-{
-    KernelObject block{ObjectKind::LOCAL};
-    block.text = text;
-    return (LPWSTR)objects().handles.at((uintptr_t)NewObject(block)).text.data();
-}
-
-const KernelObject* FindLocal(const void* memory)
-{
-    for (const auto& entry : objects().handles) {
-        if (entry.second.kind == ObjectKind::LOCAL && entry.second.text.data() == memory)
-            return &entry.second;
-    }
-    return NULL;
-}
-
-bool FreeLocal(const void* memory)
-{
-    for (auto entry = objects().handles.begin(); entry != objects().handles.end(); ++entry) {
-        if (entry->second.kind == ObjectKind::LOCAL && entry->second.text.data() == memory) {
-            objects().handles.erase(entry);
-            return true;
-        }
-    }
-    return false;
 }
 
 std::string HandleName(HANDLE handle)
@@ -371,7 +335,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     // Windows reads every member: a stale one names a desktop, a title or handles, and the package may not start.
     if (std::any_of(std::begin(startupInfo->otherMembers), std::end(startupInfo->otherMembers), [](BYTE b) { return b; }))
         Fault("CreateProcessW: a member of the start-up record other than cb is set");
-    const std::u16string program = applicationName != NULL ? applicationName : ProgramOf(commandLine);
+    if (applicationName == NULL)
+        Fault("CreateProcessW: only a program named apart from its command line is simulated");
+    const std::u16string program = applicationName != NULL ? applicationName : u"";
     const ProcessScript* image = m.ImageAt(program);
     // Windows opens the image for reading and execution, sharing reading and deletion.
     if (image == NULL || !CanOpen(Key(program), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE))

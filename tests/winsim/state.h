@@ -37,17 +37,13 @@ struct KernelObject {
     std::shared_ptr<std::string> bytes;  // FILE: what it reads and writes
     size_t position = 0;                 // FILE
     std::vector<std::pair<std::u16string, DWORD>> entries;  // SEARCH: names and attributes yet to give
-    std::u16string text;                 // LOCAL: a descriptor's SDDL, or the SDDL handed out
+    std::u16string text;                 // LOCAL: a descriptor, by the SDDL it was made from
 };
 
 HANDLE NewObject(const KernelObject& object);
 // NULL unless handle is an open object of that kind.
 KernelObject* FindObject(HANDLE handle, ObjectKind kind);
 bool CloseObject(HANDLE handle, ObjectKind kind);
-// Memory of LocalAlloc's kind, holding text; NULL, false: not such memory.
-LPWSTR NewLocal(const std::u16string& text);
-const KernelObject* FindLocal(const void* memory);
-bool FreeLocal(const void* memory);
 std::string HandleName(HANDLE handle);
 void SetLastErrorCode(DWORD error);
 // Whether another program could now open path for writing, deleting or renaming.

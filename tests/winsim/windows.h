@@ -117,7 +117,6 @@ typedef intptr_t (*FARPROC)();
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 #define SDDL_REVISION_1 1
-#define DACL_SECURITY_INFORMATION 0x00000004L
 #define MAKEINTRESOURCEA(id) ((LPSTR)(uintptr_t)(WORD)(id))
 #define RT_RCDATA MAKEINTRESOURCEA(10)
 
@@ -281,8 +280,6 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
                            LPDWORD returnLength);
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD revision,
                                                           PSECURITY_DESCRIPTOR* descriptor, PULONG size);
-BOOL ConvertSecurityDescriptorToStringSecurityDescriptorW(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
-                                                          DWORD information, LPWSTR* sddl, PULONG length);
 BOOLEAN SystemFunction036(PVOID buffer, ULONG length);
 #define RtlGenRandom SystemFunction036
 
