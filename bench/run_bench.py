@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Measures DBSetup.exe: size, how soon its first box appears, how late it sees
-the setup's end, what it costs while it waits, and what checking the setup
-package's signature costs. Each figure is the median and spread of repeated
+the setup's end, what it costs while it waits, and what copying the setup
+package into its own folder and checking the copy's signature cost. Each figure is the median and spread of repeated
 runs under Wine; run it on demand, not as a test.
 
   bench/run_bench.py [--runs N] [--build build/host] [--seed S]
@@ -20,7 +20,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winebox  # noqa: E402
 
-SIZE_BUDGET = 32 * 1024
+SIZE_BUDGET = 36 * 1024
 # The signed stand-ins whose checks are compared, in MB (10^6 bytes) before signing.
 PACKAGE_SIZES_MB = (1, 200)
 
@@ -68,8 +68,9 @@ def package_start_ms(run: winebox.Run) -> float:
 
 
 def signature_check_cost(exe: Path, tools: Path, prefix: winebox.Prefix, work: Path, runs: int) -> None:
-    """The check's extra time for a large package over a small one, against a program that
-    reads the same two files once and hashes them with SHA-256, through the same Wine."""
+    """The extra time of the copy and the check for a large package over a small one, against
+    a program that copies the same two files once, as the installer does, and hashes the
+    copies with SHA-256, through the same Wine."""
     digests = {mb: padded_package_tools(tools, work / f"package-{mb}mb", mb) for mb in PACKAGE_SIZES_MB}
     check, reference = {mb: [] for mb in PACKAGE_SIZES_MB}, {mb: [] for mb in PACKAGE_SIZES_MB}
     for _ in range(runs):
@@ -87,13 +88,13 @@ def signature_check_cost(exe: Path, tools: Path, prefix: winebox.Prefix, work: P
     extra_reference = [b - a for a, b in zip(reference[small], reference[large])]
     ratio = statistics.median(extra_check) / statistics.median(extra_reference)
     per_100mb = 100 / (large - small)
-    print(f"installer's start to the signed package's start, ms: {small} MB {spread(check[small])}; "
-          f"{large} MB {spread(check[large])}")
-    print(f"reference (read once, SHA-256 through CryptoAPI), start to digest, ms: {small} MB "
-          f"{spread(reference[small])}; {large} MB {spread(reference[large])}")
-    print(f"extra for {large - small} MB more, ms, in the same run: check {spread(extra_check)}; "
+    print(f"installer's start to the signed package's start (copy, then check), ms: {small} MB "
+          f"{spread(check[small])}; {large} MB {spread(check[large])}")
+    print(f"reference (copy once with 1 MiB ReadFile/WriteFile, then SHA-256 of the copy through CryptoAPI), "
+          f"start to digest, ms: {small} MB {spread(reference[small])}; {large} MB {spread(reference[large])}")
+    print(f"extra for {large - small} MB more, ms, in the same run: copy + check {spread(extra_check)}; "
           f"reference {spread(extra_reference)}; ratio of medians {ratio:.2f} (target at most 1.3); per 100 MB: "
-          f"check {statistics.median(extra_check) * per_100mb:.0f} ms, "
+          f"copy + check {statistics.median(extra_check) * per_100mb:.0f} ms, "
           f"reference {statistics.median(extra_reference) * per_100mb:.0f} ms")
     for mb in PACKAGE_SIZES_MB:
         shutil.rmtree(work / f"package-{mb}mb")

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""Lays out the release bundle: DBSetup.exe, the answer file (code page 932,
-as the setup package reads it), the Japanese guide (UTF-8 with a byte-order
-mark, which Notepad reads as UTF-8 whatever the ANSI code page), both with
-CRLF, and SHA256SUMS, and a zip of them whose bytes depend only on the files'
-contents.
+"""Lays out the release bundle: DBSetup.exe (which carries the setup package's
+answer file), the Japanese guide (UTF-8 with a byte-order mark, which Notepad
+reads as UTF-8 whatever the ANSI code page, with CRLF) and SHA256SUMS, and a
+zip of them whose bytes depend only on the files' contents.
 
 DBSetup.exe is signed (Authenticode, SHA-256) when the environment names a
 code-signing certificate:
@@ -87,9 +86,8 @@ def lay_out(exe: str, source: str, dist: Path) -> None:
     res = Path(source) / 'res'
     dist.mkdir(parents=True)
     shutil.copyfile(exe, dist / 'DBSetup.exe')
-    for name, encoding in (('ConfigurationFile.ini', 'cp932'), ('README_ja.txt', 'utf-8-sig')):
-        text = (res / name).read_text(encoding='utf-8')
-        (dist / name).write_bytes(text.replace('\n', '\r\n').encode(encoding))
+    text = (res / 'README_ja.txt').read_text(encoding='utf-8')
+    (dist / 'README_ja.txt').write_bytes(text.replace('\n', '\r\n').encode('utf-8-sig'))
 
 
 def write_sums(dist: Path) -> None:

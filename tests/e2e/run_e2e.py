@@ -19,7 +19,7 @@ from pathlib import Path
 
 import winebox
 from xserver import XServerError
-from scenarios import BY_NAME, SCENARIOS, Box, setup_command
+from scenarios import BY_NAME, SCENARIOS, STARTED_AS, Box
 
 
 def prefix_for(work: str, name: str, create: bool = False) -> winebox.Prefix:
@@ -74,11 +74,19 @@ def problems(scenario, run: winebox.Run) -> list:
     if scenario.setup_started is False and run.setup_log:
         found.append("the setup package was started")
     if scenario.setup_started:
-        command = setup_command(scenario.layout.folder)
-        if run.setup_command != command:
-            found.append(f"setup command line: expected {command!r}, seen {run.setup_command!r}")
-        elif run.boxes and run.setup_end_ms and run.boxes[0]["epoch_ms"] < run.setup_end_ms:
+        started, handed = STARTED_AS.match(run.setup_command or ""), run.answer_file or b""
+        lines = lambda data: set(data.decode("cp932", "replace").split("\r\n"))
+        if not started:
+            found.append(f"setup command line: expected {STARTED_AS.pattern}, seen {run.setup_command!r}")
+        # Windows names match in any case: Wine gives the module's path as its folders are named ("temp").
+        elif (run.logged("module") or "").lower() != f"{started[1]}\\{winebox.SETUP_PACKAGE}".lower():
+            found.append(f"the package ran as {run.logged('module')!r}, not from {started[1]}")
+        if handed != winebox.ANSWER_FILE:
+            found.append(f"the package's answer file differs in {sorted(lines(handed) ^ lines(winebox.ANSWER_FILE))}")
+        if run.boxes and run.setup_end_ms and run.boxes[0]["epoch_ms"] < run.setup_end_ms:
             found.append("a box came before the setup package had ended")
+    if run.left_behind:
+        found.append(f"left behind in Windows' Temp: {', '.join(run.left_behind)}")
     if scenario.restart is not None and run.restart_requested != scenario.restart:
         found.append("a restart was requested" if run.restart_requested else "no restart was requested")
     if scenario.icons and tuple(run.icons) != scenario.icons:
@@ -121,14 +129,15 @@ def cmd_scenario(args) -> int:
 def cmd_demo(args) -> int:
     prefix = prefix_for(args.work, "win64", create=True)
     print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
-          "(a stand-in that registers the instance) and ConfigurationFile.ini; every box answered OK\n")
+          "(a stand-in that registers the instance); every box answered OK\n")
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
                               winebox.Layout(package=True, trace_processes=True, screenshots=Path(args.shots)))
     if run.setup_command:
-        print(f"setup package started as: {run.setup_command}\n")
+        print(f"setup package copied to and run from: {run.logged('module')}\nstarted as: {run.setup_command}\n")
     print_run(run)
     if run.restart_requested:
         print("Windows was asked to restart (Wine ends the session)")
+    print(f"left in C:\\windows\\Temp: {', '.join(run.left_behind) or 'nothing of the installer'}")
     print(f"pictures of the boxes: {Path(args.shots).resolve()}/box*.png\n({run.seconds:.1f} s)")
     return 0 if run.exit_code is not None else 1
 

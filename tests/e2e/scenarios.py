@@ -3,7 +3,7 @@ import re
 from dataclasses import dataclass, replace
 from pathlib import Path
 
-from winebox import SETUP_PACKAGE, Layout, RegValue
+from winebox import ANSWER_FILE, SETUP_PACKAGE, Layout, RegValue
 
 
 def load_texts() -> dict:
@@ -69,6 +69,11 @@ def restart_question(caption: str = CAPTION) -> Box:
 def setup_command(folder: str) -> str:
     """The command line the installer in C:\\folder must start the setup package with, and show if it cannot."""
     return TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
+
+
+# The setup package's command line: its copy in the installer's own folder in Windows' Temp, with our answer file.
+STARTED_AS = re.compile(re.escape(TEXTS["setup_command"] % ("\0", "\0")).replace(
+    "\0", r"(C:\\windows\\Temp\\DBSetup-[0-9A-F]{16})", 1).replace("\0", r"\1") + "$")
 
 
 def launch_error(folder: str) -> Box:
@@ -144,6 +149,10 @@ SCENARIOS = (
     Scenario("install_ok_cancel", "win64", "win81", (restart_question(),), answers=("CANCEL",),
              layout=Layout(package=True, trace_processes=True), setup_started=True, restart=False,
              icons=("question",)),
+    # An answer file beside it, edited to give the instance to every user, is not read: the package gets ours.
+    Scenario("answer_file_beside_ignored", "win64", "win10", (restart_question(),), answers=("CANCEL",),
+             layout=Layout(package=True, answer_file=ANSWER_FILE.replace(b"Administrators", b"Users")),
+             setup_started=True),
     Scenario("setup_writes_nothing", "win64", "win10", (INSTALL_FAILED,),
              layout=Layout(package=True, env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),)), setup_started=True,
              icons=("none",)),

@@ -40,6 +40,8 @@ PREFIXES = {
 DLL_OVERRIDES = "mscoree,mshtml="
 REPO = Path(__file__).resolve().parents[2]
 SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
+# The answer file the installer carries and hands the package: the one of res/ as the package reads it.
+ANSWER_FILE = (REPO / "res" / "ConfigurationFile.ini").read_text(encoding="utf-8").replace("\n", "\r\n").encode("cp932")
 # The stand-in's variants, by file in the tools folder ({} the prefix's bitness): signed
 # as "Microsoft Corporation" or as another publisher by the build's throwaway authority,
 # unsigned, and damaged: the signed one with a byte of the DOS stub's message changed,
@@ -62,7 +64,8 @@ class Layout:
     """Where the program under test lies and what lies beside it."""
     folder: str = "Setup"          # under C:\, may hold spaces and Japanese
     exe_name: str = "DBSetup.exe"
-    package: bool = False          # the setup stand-in and the answer file beside it
+    package: bool = False          # the setup stand-in beside it
+    answer_file: bytes = b""       # an answer file beside it, which must not be read
     variant: str = "signed"        # which stand-in: see PACKAGE_FILES
     decoys: tuple = ()             # more folders holding the stand-in as the package: none may run
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
@@ -82,9 +85,11 @@ class Run:
     error: str | None = None
     seconds: float = 0.0
     setup_log: list = field(default_factory=list)  # what the setup stand-in logged, line by line
+    answer_file: bytes | None = None  # the answer file the setup stand-in was handed, as it read it
     restart_requested: bool = False
     icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
     planted_loaded: list = field(default_factory=list)  # planted DLLs that were loaded
+    left_behind: list = field(default_factory=list)  # the installer's folders in Windows' Temp after the run
 
     def logged(self, word: str) -> str | None:
         """The rest of the setup stand-in's first log line that starts with word."""
@@ -238,8 +243,9 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
         folder.mkdir(parents=True, exist_ok=True)
         if layout.package or i > 0:
             copy_package(tools, layout.variant, prefix.arch, folder / SETUP_PACKAGE)
-            shutil.copy2(REPO / "res" / "ConfigurationFile.ini", folder / "ConfigurationFile.ini")
     folder = folders[0]
+    if layout.answer_file:
+        (folder / "ConfigurationFile.ini").write_bytes(layout.answer_file)
     target = folder / layout.exe_name
     shutil.copy2(exe, target)
     for name in layout.planted:
@@ -261,8 +267,9 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     start = time.monotonic()
     prefix.stop()  # a previous run may have left processes behind
     prefix.log.write_text("")  # the log tells about the latest run only
-    work_dir = prefix.drive_c / "e2e"
-    shutil.rmtree(work_dir, ignore_errors=True)
+    work_dir, temp = prefix.drive_c / "e2e", prefix.drive_c / "windows" / "temp"
+    for old in [work_dir, *temp.glob("DBSetup-*")]:  # a failed run's leftovers must not fail the next one
+        shutil.rmtree(old, ignore_errors=True)
     work_dir.mkdir(parents=True)
     target = lay_out(prefix, exe, tools, layout)
     reader = work_dir / "boxreader.exe"
@@ -289,6 +296,9 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
         run = parse_boxes(out)
         if setup_log.exists():
             run.setup_log = setup_log.read_text(encoding="utf-8").splitlines()
+        if setup_log.with_suffix(".log.ini").exists():
+            run.answer_file = setup_log.with_suffix(".log.ini").read_bytes()
+    run.left_behind = sorted(p.name for p in temp.glob("DBSetup-*"))
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
         Path(layout.screenshots).mkdir(parents=True, exist_ok=True)

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
-"""Checks the built DBSetup.exe: a 32-bit GUI program within 32 KiB unsigned
-that imports only system DLLs, none of the calls it looks up at run time, and
-carries exactly its icon, and the version block and manifest of res/ (the
-manifest naming no supported OS). Given a signed copy too, checks that it
-differs only by its certificate table.
+"""Checks the built DBSetup.exe: a 32-bit, large-address-aware GUI program within
+36 KiB unsigned that imports only system DLLs, none of the calls it looks up at
+run time, and carries exactly its icon, and the version block, manifest and
+answer file of res/ (the manifest naming no supported OS). Given a signed copy
+too, checks that it differs only by its certificate table.
 
   check_pe.py DBSetup.exe [SIGNED.exe] [unittest arguments]
 """
@@ -18,14 +18,14 @@ import pefile
 
 EXE = SIGNED = None
 
-# A clean Windows has these; libgcc or libstdc++ DLLs would stop the program starting.
+# A clean Windows has these, and it imports from each; libgcc or libstdc++ DLLs would stop the program starting.
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 # Looked up at run time, so that Windows without them still starts the program.
 RUNTIME_ONLY = {'IsWow64Process', 'SetDefaultDllDirectories', 'SetDllDirectoryA', 'WinVerifyTrust',
                 'WTHelperProvDataFromStateData', 'WTHelperGetProvSignerFromChain', 'CertGetNameStringW'}
 # Not known DLLs: loaded at run time from the system folder, never imported (a planted copy would be taken).
 LOADED_AT_RUN_TIME = (b'wintrust.dll', b'crypt32.dll')
-RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 10, 14, 16, 24
 RES = Path(__file__).resolve().parents[2] / 'res'
 SECURITY = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']
 
@@ -48,20 +48,25 @@ class PeTest(unittest.TestCase):
         self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x10B)  # PE32
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem,
                          pefile.SUBSYSTEM_TYPE['IMAGE_SUBSYSTEM_WINDOWS_GUI'])
-        self.assertLessEqual(Path(EXE).stat().st_size, 32 * 1024)
+        self.assertTrue(self.pe.FILE_HEADER.IMAGE_FILE_LARGE_ADDRESS_AWARE)
+        self.assertLessEqual(Path(EXE).stat().st_size, 36 * 1024)
 
     def test_imports_only_system_dlls_and_nothing_looked_up_at_run_time(self):
         imported = {entry.dll.decode().upper(): {i.name.decode() for i in entry.imports if i.name}
                     for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
-        self.assertLessEqual(set(imported), SYSTEM_DLLS)
+        self.assertEqual(set(imported), SYSTEM_DLLS)
         self.assertFalse(RUNTIME_ONLY & set().union(*imported.values()))
+        self.assertIn('SystemFunction036', imported['ADVAPI32.DLL'])  # RtlGenRandom, for its folder's name
         for name in LOADED_AT_RUN_TIME:
             self.assertIn(name, Path(EXE).read_bytes())
 
-    def test_carries_exactly_icon_version_and_manifest(self):
+    def test_carries_exactly_icon_version_manifest_and_the_answer_file(self):
         kinds = sorted((kind, name) for kind, name, _, _ in resources(self.pe))
-        self.assertEqual(kinds, [(RT_ICON, 1), (RT_ICON, 2), (RT_GROUP_ICON, 128),
+        self.assertEqual(kinds, [(RT_ICON, 1), (RT_ICON, 2), (RT_RCDATA, 1), (RT_GROUP_ICON, 128),
                                  (RT_VERSION, 1), (RT_MANIFEST, 1)])
+        # Handed to the setup package byte for byte: code page 932 with CRLF, as it reads it.
+        answers = (RES / 'ConfigurationFile.ini').read_text(encoding='utf-8').replace('\n', '\r\n').encode('cp932')
+        self.assertEqual([data for kind, _, _, data in resources(self.pe) if kind == RT_RCDATA], [answers])
 
     def test_icon_images_are_32_and_16_pixels_in_16_colours(self):
         # Each image starts with a BITMAPINFOHEADER, whose height counts the mask too.

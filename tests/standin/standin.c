@@ -6,7 +6,8 @@
  *   DBSETUP_STANDIN_DELAY_MS      run this long before ending
  *   DBSETUP_STANDIN_EXIT_CODE     end with this code (default 0)
  *   DBSETUP_STANDIN_WRITE_NOTHING leave the registry as it is
- *   DBSETUP_STANDIN_LOG           append the start time, the command line and the end time here */
+ *   DBSETUP_STANDIN_LOG           append the start time, the command line, the path it runs from
+ *                                 and the end time here; copy the answer file it got to this + .ini */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -87,6 +88,9 @@ int wmain(void)
     log_line(L"start %llu", now_ms());
     const wchar_t *command_line = GetCommandLineW();
     log_line(L"command %ls", command_line);
+    wchar_t module[MAX_PATH * 2];
+    if (GetModuleFileNameW(NULL, module, MAX_PATH * 2))
+        log_line(L"module %ls", module);
 
     wchar_t buffer[64];
     const wchar_t *delay = env(L"DBSETUP_STANDIN_DELAY_MS", buffer, 64);
@@ -99,9 +103,12 @@ int wmain(void)
         exit_code = _wtoi(code);
 
     /* The answer file as Windows holds its path: GetCommandLineA's would be a best fit of it. */
-    wchar_t file[MAX_PATH * 2], name[128];
-    if (!answer_file_path(command_line, file, MAX_PATH * 2) ||
-        !GetPrivateProfileStringW(L"OPTIONS", L"INSTANCENAME", L"", name, 128, file)) {
+    wchar_t file[MAX_PATH * 2], name[128], copy[MAX_PATH + 4];
+    BOOL handed = answer_file_path(command_line, file, MAX_PATH * 2);
+    /* For tests to compare, byte for byte, with the answer file the installer carries. */
+    if (handed && env(L"DBSETUP_STANDIN_LOG", copy, MAX_PATH))
+        CopyFileW(file, wcscat(copy, L".ini"), FALSE);
+    if (!handed || !GetPrivateProfileStringW(L"OPTIONS", L"INSTANCENAME", L"", name, 128, file)) {
         log_line(L"no answer file or no instance name");
         exit_code = 1;
     } else if (!env(L"DBSETUP_STANDIN_WRITE_NOTHING", buffer, 64)) {
