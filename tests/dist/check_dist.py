@@ -156,7 +156,10 @@ class SigningTest(unittest.TestCase):
     def test_signed_bundle_verifies_against_the_ca(self):
         self.assertEqual(self.made.returncode, 0, self.made.stderr)
         self.assertEqual(self.made.stdout, f'make_dist: DBSetup.exe signed with {self.keys / "signer.pfx"}\n')
+        # Without its signature the program is the one built; its checksum counts the certificate table too.
         check_bundle(self, OUT)
+        pe = pefile.PE(str(self.exe), fast_load=True)
+        self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
         verified = self.verify(self.exe)
         self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
         self.assertIn('Signature verification: ok', verified.stdout)
