@@ -33,16 +33,16 @@ class Box:
 @dataclass(frozen=True)
 class Scenario:
     name: str
-    prefix: str        # the Wine prefix: winebox.PREFIXES
-    version: str       # Wine's name for the reported Windows version
-    boxes: tuple       # every box, in order; empty: the program shows none
+    boxes: tuple          # every box, in order; empty: the program shows none
     answers: tuple = ()   # buttons to press, in order; afterwards OK, else Cancel
+    prefix: str = "win64"   # the Wine prefix: winebox.PREFIXES
+    version: str = "win10"  # Wine's name for the reported Windows version
     registry: tuple = ()  # RegValue seeds, written after the test keys are removed
     layout: Layout = Layout()
-    setup_started: bool | None = None  # whether the setup package must (not) have run
-    restart: bool | None = None        # whether a restart must (not) have been requested
-    icons: tuple = ()                  # the icon of each box, seen in a picture of it (slower)
-    program: str | None = None         # a helper (in the tools folder) to run instead of DBSetup.exe
+    setup_started: bool = False  # whether the setup package must have run; else it must not have
+    restart: bool = False        # whether a restart must have been requested; else it must not have
+    icons: tuple = ()            # the icon of each box, seen in a picture of it (slower)
+    program: str | None = None   # a helper (in the tools folder) to run instead of DBSetup.exe
     planted_loaded: tuple | None = None  # which DLLs planted beside it must have been loaded
 
 
@@ -99,7 +99,8 @@ def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
             RegValue(view, INSTANCE + r"\MSSQLServer\CurrentVersion", "CurrentVersion", "REG_SZ", version))
 
 
-PACKAGE = Layout(package=True)
+NO_PACKAGE = Layout(package=False)
+CANCEL = ("CANCEL",)
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
 # it runs, and the two that checking the setup package's signature loads,
@@ -113,91 +114,72 @@ PACKAGE = Layout(package=True)
 # three are known DLLs.
 PLANTED = ("uxtheme", "dwmapi", "cryptbase", "winmm", "comctl32", "msimg32", "oleaut32", "propsys", "shcore", "userenv", "profapi", "wtsapi32", "sspicli", "bcrypt", "msctf",
            "windowscodecs", "wintrust", "crypt32")
-PLANTING = Layout(package=True, planted=PLANTED)
+PLANTING = Layout(planted=PLANTED)
 
 SCENARIOS = (
     # The OS gate, with nothing installed. Wine 8's "win7" reports the server
     # product type (its "win2008r2" the workstation one).
-    Scenario("older_windows_refused", "win64", "win7", (os_too_old("Windows 7"),), layout=PACKAGE, setup_started=False,
-             icons=("exclamation",)),
-    Scenario("unknown_windows_refused", "win64", "nt40", (OS_UNKNOWN,), layout=PACKAGE, setup_started=False),
+    Scenario("older_windows_refused", (os_too_old("Windows 7"),), version="win7", icons=("exclamation",)),
+    Scenario("unknown_windows_refused", (OS_UNKNOWN,), version="nt40"),
     # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
-    Scenario("windows_32bit_refused", "win32", "win10", (os_32bit("Windows 8"),)),
+    Scenario("windows_32bit_refused", (os_32bit("Windows 8"),), prefix="win32"),
 
-    # An engine already there ends the run before the OS gate; nothing is started.
-    Scenario("instance_in_64bit_view_found", "win64", "win10", (already_installed("Microsoft SQL Server 2017"),),
-             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False,
-             icons=("information",)),
-    Scenario("instance_in_32bit_view_found", "win64", "win10", (already_installed("Microsoft SQL Server 2008"),),
-             registry=instance(32, "10.0.1600.22"), layout=PACKAGE, setup_started=False),
-    Scenario("msde_marker_needs_upgrade", "win64", "win10", (upgrade_needed("MSDE 2000"),),
-             registry=instance(32, "8.00.194", r"C:\Program Files\Microsoft SQL Server\MSSQL$VALTERNADB"),
-             layout=PACKAGE, setup_started=False),
-    Scenario("legacy_key_needs_upgrade", "win64", "win10", (upgrade_needed("MSDE 7"),),
-             registry=(RegValue(32, r"HKLM\SOFTWARE\Microsoft\MSSQLServer\Setup", "SQLPath", "REG_SZ",
-                                r"C:\MSSQL7"),),
-             layout=PACKAGE, setup_started=False, icons=("exclamation",)),
-    Scenario("engine_found_before_os_check", "win64", "win7", (already_installed("Microsoft SQL Server 2017"),),
-             registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
+    # An engine already there ends the run, even before the OS gate; nothing is started.
+    Scenario("instance_in_64bit_view_found_before_os_check", (already_installed("Microsoft SQL Server 2017"),),
+             version="win7", registry=instance(64, "14.0.1000.169"), icons=("information",)),
+    Scenario("instance_in_32bit_view_found", (already_installed("Microsoft SQL Server 2008"),),
+             registry=instance(32, "10.0.1600.22")),
+    Scenario("msde_marker_needs_upgrade", (upgrade_needed("MSDE 2000"),),
+             registry=instance(32, "8.00.194", r"C:\Program Files\Microsoft SQL Server\MSSQL$VALTERNADB")),
+    Scenario("legacy_key_needs_upgrade", (upgrade_needed("MSDE 7"),), icons=("exclamation",),
+             registry=(RegValue(32, r"HKLM\SOFTWARE\Microsoft\MSSQLServer\Setup", "SQLPath", "REG_SZ", r"C:\MSSQL7"),)),
     # A later generation is not recognised: the run goes on to install.
-    Scenario("later_generation_goes_on", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED),
-             registry=instance(64, "15.0.2000.5")),
+    Scenario("later_generation_goes_on", (restart_question(),), CANCEL, registry=instance(64, "15.0.2000.5"),
+             setup_started=True),
 
     # The install stage.
-    Scenario("install_ok_restart", "win64", "win10", (restart_question(),), answers=("OK",),
-             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=True),
-    Scenario("install_ok_cancel", "win64", "win81", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(package=True, trace_processes=True), setup_started=True, restart=False,
-             icons=("question",)),
+    Scenario("install_ok_restart", (restart_question(),), ("OK",), setup_started=True, restart=True),
     # An answer file beside it, edited to give the instance to every user, is not read: the package gets ours.
-    Scenario("answer_file_beside_ignored", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(package=True, answer_file=ANSWER_FILE.replace(b"Administrators", b"Users")),
-             setup_started=True),
-    Scenario("setup_writes_nothing", "win64", "win10", (INSTALL_FAILED,),
-             layout=Layout(package=True, env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),)), setup_started=True,
-             icons=("none",)),
-    Scenario("no_setup_package", "win64", "win10", (launch_error("Setup"), INSTALL_FAILED), setup_started=False,
+    Scenario("install_ok_cancel", (restart_question(),), CANCEL, version="win81", setup_started=True,
+             layout=Layout(answer_file=ANSWER_FILE.replace(b"Administrators", b"Users")), icons=("question",)),
+    Scenario("setup_writes_nothing", (INSTALL_FAILED,), setup_started=True, icons=("none",),
+             layout=Layout(env=(("DBSETUP_STANDIN_WRITE_NOTHING", "1"),))),
+    # The package's exit code is not its verdict, and the installer waits as long as it runs.
+    Scenario("slow_setup_fails_but_registers", (restart_question(),), CANCEL, setup_started=True,
+             layout=Layout(env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"), ("DBSETUP_STANDIN_DELAY_MS", "3000")))),
+    Scenario("no_setup_package", (launch_error("Setup"), INSTALL_FAILED), layout=NO_PACKAGE,
              icons=("exclamation", "none")),
     # A package without Microsoft's valid signature is refused and never started.
-    Scenario("unsigned_package_refused", "win64", "win10", (package_refused("Setup", UNSIGNED), INSTALL_FAILED),
-             layout=Layout(package=True, variant="unsigned"), setup_started=False, icons=("exclamation", "none")),
-    Scenario("damaged_package_refused", "win64", "win10",
+    Scenario("unsigned_package_refused", (package_refused("Setup", UNSIGNED), INSTALL_FAILED),
+             layout=Layout(variant="unsigned"), icons=("exclamation", "none")),
+    Scenario("damaged_package_refused",
              (package_refused("Setup", TEXTS["refusal_error"] % "0x80096010"), INSTALL_FAILED),  # TRUST_E_BAD_DIGEST
-             layout=Layout(package=True, variant="damaged"), setup_started=False),
-    Scenario("other_signer_refused", "win64", "win10",
+             layout=Layout(variant="damaged")),
+    Scenario("other_signer_refused",
              (package_refused("Setup", TEXTS["refusal_signer"] % "DBSetup Test Publisher"), INSTALL_FAILED),
-             layout=Layout(package=True, variant="other_signer"), setup_started=False),
-    Scenario("setup_fails_but_registers", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(package=True, env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"),)), setup_started=True),
-    Scenario("setup_runs_3s", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(package=True, env=(("DBSETUP_STANDIN_DELAY_MS", "3000"),)), setup_started=True),
-    Scenario("folder_spaces_japanese", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder="My Setup\\日本語 フォルダ", package=True), setup_started=True),
+             layout=Layout(variant="other_signer")),
     # Planted DLLs: none is loaded into the installer, while the same planting gets one
     # loaded into the benchmark's one-box program, which does not restrict its DLL search.
-    Scenario("dll_planting", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=PLANTING, setup_started=True, planted_loaded=()),
-    Scenario("dll_planting_control", "win64", "win10", (Box("minimal", caption="minimal"),),
+    Scenario("dll_planting", (restart_question(),), CANCEL, layout=PLANTING, setup_started=True, planted_loaded=()),
+    Scenario("dll_planting_control", (Box("minimal", caption="minimal"),), planted_loaded=("uxtheme",),
              layout=replace(PLANTING, exe_name="minimal_box.exe", package=False),
-             program="../../win32/minimal_box.exe", planted_loaded=("uxtheme",)),
+             program="../../win32/minimal_box.exe"),
     # The bundle's program signed with a throwaway certificate (left in tests/signed
     # by the dist_sign test) installs as the unsigned one does.
-    Scenario("signed_install_ok", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=PACKAGE, setup_started=True, program="../signed/dist/DBSetup.exe"),
-    Scenario("exe_named_in_japanese", "win64", "win10", (restart_question("ソフト"),), answers=("CANCEL",),
-             layout=Layout(exe_name="ソフト.exe", package=True), setup_started=True),
+    Scenario("signed_install_ok", (restart_question(),), CANCEL, setup_started=True,
+             program="../signed/dist/DBSetup.exe"),
+    # The box's caption is the program's name: cut after its last true backslash, not
+    # at the trail byte 0x5C of "ソ" nor at the "¥" that best fit turns into one.
+    Scenario("exe_named_in_japanese_with_yen", (restart_question("ソフト¥Setup"),), CANCEL, setup_started=True,
+             layout=Layout(exe_name="ソフト¥Setup.exe")),
     # Best fit turns "¥" into '\\' and "é" into 'e' where an "A" call hands back a
-    # path: a stand-in lies at each such reading of the folder, and none may run.
-    Scenario("yen_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder="価格¥100\\a¥b", package=True, decoys=("価格\\100\\a\\b",)), setup_started=True),
-    Scenario("accented_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder="Café\\Setup", package=True, decoys=("Cafe\\Setup",)), setup_started=True),
-    Scenario("hangul_emoji_folder_installs", "win64", "win10", (restart_question(),), answers=("CANCEL",),
-             layout=Layout(folder="한글\\😀", package=True), setup_started=True),
-    Scenario("yen_folder_without_package", "win64", "win10", (launch_error("価格¥100\\a¥b"), INSTALL_FAILED),
-             layout=Layout(folder="価格¥100\\a¥b", decoys=("価格\\100\\a\\b",)), setup_started=False),
-    Scenario("yen_in_the_name", "win64", "win10", (restart_question("DB¥Setup"),), answers=("CANCEL",),
-             layout=Layout(exe_name="DB¥Setup.exe", package=True), setup_started=True),
+    # path: an unsigned stand-in lies at that reading of the folder, and would be refused.
+    Scenario("yen_accented_folder_installs", (restart_question(),), CANCEL, setup_started=True,
+             layout=Layout(folder="My Café\\価格¥100\\a¥b", decoys=("My Cafe\\価格\\100\\a\\b",))),
+    Scenario("hangul_emoji_folder_installs", (restart_question(),), CANCEL, setup_started=True,
+             layout=Layout(folder="한글\\😀")),
+    Scenario("yen_folder_without_package", (launch_error("価格¥100\\a¥b"), INSTALL_FAILED),
+             layout=Layout(folder="価格¥100\\a¥b", package=False, decoys=("価格\\100\\a\\b",))),
 )
 
 
@@ -205,17 +187,15 @@ def in_code_page(prefix: str) -> tuple:
     """Where the ANSI code page is not 932: the same boxes word for word, and a Japanese folder installs."""
     folder = "日本語 フォルダ"
     return (
-        Scenario(f"japanese_folder_installs_{prefix}", prefix, "win10", (restart_question(),), answers=("CANCEL",),
-                 layout=Layout(folder=folder, package=True), setup_started=True, restart=False),
-        Scenario(f"older_windows_refused_{prefix}", prefix, "win7", (os_too_old("Windows 7"),), layout=PACKAGE,
-                 setup_started=False),
-        Scenario(f"no_setup_package_{prefix}", prefix, "win10", (launch_error(folder), INSTALL_FAILED),
-                 layout=Layout(folder=folder), setup_started=False),
-        Scenario(f"instance_found_{prefix}", prefix, "win10", (already_installed("Microsoft SQL Server 2017"),),
-                 registry=instance(64, "14.0.1000.169"), layout=PACKAGE, setup_started=False),
-        Scenario(f"unsigned_package_refused_{prefix}", prefix, "win10",
-                 (package_refused(folder, UNSIGNED), INSTALL_FAILED),
-                 layout=Layout(folder=folder, package=True, variant="unsigned"), setup_started=False),
+        Scenario(f"japanese_folder_installs_{prefix}", (restart_question(),), CANCEL, prefix=prefix,
+                 layout=Layout(folder=folder), setup_started=True),
+        Scenario(f"older_windows_refused_{prefix}", (os_too_old("Windows 7"),), prefix=prefix, version="win7"),
+        Scenario(f"no_setup_package_{prefix}", (launch_error(folder), INSTALL_FAILED), prefix=prefix,
+                 layout=Layout(folder=folder, package=False)),
+        Scenario(f"instance_found_{prefix}", (already_installed("Microsoft SQL Server 2017"),), prefix=prefix,
+                 registry=instance(64, "14.0.1000.169")),
+        Scenario(f"unsigned_package_refused_{prefix}", (package_refused(folder, UNSIGNED), INSTALL_FAILED),
+                 prefix=prefix, layout=Layout(folder=folder, variant="unsigned")),
     )
 
 

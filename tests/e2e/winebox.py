@@ -64,12 +64,11 @@ class Layout:
     """Where the program under test lies and what lies beside it."""
     folder: str = "Setup"          # under C:\, may hold spaces and Japanese
     exe_name: str = "DBSetup.exe"
-    package: bool = False          # the setup stand-in beside it
+    package: bool = True           # the setup stand-in beside it
     answer_file: bytes = b""       # an answer file beside it, which must not be read
     variant: str = "signed"        # which stand-in: see PACKAGE_FILES
-    decoys: tuple = ()             # more folders holding the stand-in as the package: none may run
+    decoys: tuple = ()             # more folders holding an unsigned stand-in as the package: none may be taken
     env: tuple = ()                # (name, value) pairs: the stand-in's knobs
-    trace_processes: bool = False  # log every process Wine starts, to see a restart request
     screenshots: Path | None = None  # save every box here as box<N>.png, drawn on a virtual desktop
     planted: tuple = ()            # DLLs to plant beside it, each marking its own loading; Wine prefers them
     beside: tuple = ()             # (name, variant) pairs: more stand-ins beside it, under other names
@@ -236,14 +235,17 @@ def copy_package(tools: Path, variant: str, arch: str, target: Path) -> None:
 
 def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     """Copies the program (and the package) into a fresh folder; returns the program's path."""
-    folders = [prefix.drive_c.joinpath(*f.split("\\")) for f in (layout.folder,) + layout.decoys]
-    for folder in folders:
-        shutil.rmtree(prefix.drive_c / folder.relative_to(prefix.drive_c).parts[0], ignore_errors=True)
-    for i, folder in enumerate(folders):
-        folder.mkdir(parents=True, exist_ok=True)
-        if layout.package or i > 0:
-            copy_package(tools, layout.variant, prefix.arch, folder / SETUP_PACKAGE)
-    folder = folders[0]
+    for top in {f.split("\\")[0] for f in (layout.folder,) + layout.decoys}:
+        shutil.rmtree(prefix.drive_c / top, ignore_errors=True)
+    # A decoy taken is refused in a box: its copy in Windows' Temp would run as the package does.
+    for decoy in layout.decoys:
+        decoy_folder = prefix.drive_c.joinpath(*decoy.split("\\"))
+        decoy_folder.mkdir(parents=True)
+        copy_package(tools, "unsigned", prefix.arch, decoy_folder / SETUP_PACKAGE)
+    folder = prefix.drive_c.joinpath(*layout.folder.split("\\"))
+    folder.mkdir(parents=True)
+    if layout.package:
+        copy_package(tools, layout.variant, prefix.arch, folder / SETUP_PACKAGE)
     if layout.answer_file:
         (folder / "ConfigurationFile.ini").write_bytes(layout.answer_file)
     target = folder / layout.exe_name
@@ -255,15 +257,10 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     return target
 
 
-
 def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
                 answers=(), registry=(), layout: Layout = Layout()) -> Run:
     """Runs exe from a fresh folder with the given reported Windows version and registry
     seeds, answering its boxes with `answers` in order (then OK, else Cancel)."""
-    reader_source = Path(tools) / f"boxreader{64 if prefix.arch == 'win64' else 32}.exe"
-    for needed in (Path(exe), reader_source):
-        if not needed.is_file():
-            raise WineError(f"{needed} does not exist")
     start = time.monotonic()
     prefix.stop()  # a previous run may have left processes behind
     prefix.log.write_text("")  # the log tells about the latest run only
@@ -273,11 +270,10 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     work_dir.mkdir(parents=True)
     target = lay_out(prefix, exe, tools, layout)
     reader = work_dir / "boxreader.exe"
-    shutil.copy2(reader_source, reader)
+    shutil.copy2(Path(tools) / f"boxreader{64 if prefix.arch == 'win64' else 32}.exe", reader)
 
-    env = dict(layout.env, DBSETUP_PLANT_MARKS=prefix.to_windows(work_dir))
-    if layout.trace_processes:
-        env["WINEDEBUG"] = "-all,+process"
+    # Every process Wine starts is logged, so that a restart request is seen in every run.
+    env = dict(layout.env, DBSETUP_PLANT_MARKS=prefix.to_windows(work_dir), WINEDEBUG="-all,+process")
     if layout.planted:
         env["WINEDLLOVERRIDES"] = f"{DLL_OVERRIDES};{','.join(layout.planted)}=n,b"
     if layout.screenshots:
