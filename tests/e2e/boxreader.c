@@ -51,17 +51,14 @@ static ULONGLONG epoch_ms(void)
     return filetime_ms(now) - 11644473600000ULL;
 }
 
-/* In UTF-8, whose multi-byte sequences hold no byte below 0x80. */
+/* Beyond ASCII as \u escapes of UTF-16 units, which a JSON reader joins into characters. */
 static void put_json_string(const char *key, const wchar_t *s)
 {
-    static char utf8[4 * 4096];
-    if (!WideCharToMultiByte(CP_UTF8, 0, s, -1, utf8, sizeof utf8, NULL, NULL))
-        utf8[0] = 0;
     fprintf(out, "\"%s\":\"", key);
-    for (const unsigned char *c = (const unsigned char *)utf8; *c; c++)
-        if (*c == '"' || *c == '\\') fprintf(out, "\\%c", *c);
-        else if (*c < 0x20) fprintf(out, "\\u%04x", *c);
-        else fputc(*c, out);
+    for (; *s; s++)
+        if (*s == L'"' || *s == L'\\') fprintf(out, "\\%c", (char)*s);
+        else if (*s < 0x20 || *s >= 0x80) fprintf(out, "\\u%04x", (unsigned)*s);
+        else fputc((char)*s, out);
     fputs("\",", out);
 }
 

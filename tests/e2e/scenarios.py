@@ -50,10 +50,6 @@ def os_too_old(os_name: str) -> Box:
     return Box(TEXTS["os_too_old"] % (os_name, PRODUCT))
 
 
-def os_32bit(os_name: str) -> Box:
-    return Box(TEXTS["os_32bit"] % (os_name, PRODUCT))
-
-
 def already_installed(name: str) -> Box:
     return Box(TEXTS["already_installed"] % name, caption=SETUP_TITLE)
 
@@ -66,18 +62,15 @@ def restart_question(caption: str = CAPTION) -> Box:
     return Box(TEXTS["restart_question"], ("OK", "CANCEL"), caption)
 
 
-def setup_command(folder: str) -> str:
-    """The command line the installer in C:\\folder must start the setup package with, and show if it cannot."""
-    return TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
-
-
 # The setup package's command line: its copy in the installer's own folder in Windows' Temp, with our answer file.
 STARTED_AS = re.compile(re.escape(TEXTS["setup_command"] % ("\0", "\0")).replace(
     "\0", r"(C:\\windows\\Temp\\DBSetup-[0-9A-F]{16})", 1).replace("\0", r"\1") + "$")
 
 
 def launch_error(folder: str) -> Box:
-    return Box(TEXTS["launch_error"] % setup_command(folder), caption=TEXTS["launch_error_caption"])
+    """The box of the installer in C:\\folder that cannot start the package, naming the command line it tried."""
+    command = TEXTS["setup_command"] % (f"C:\\{folder}", f"C:\\{folder}")
+    return Box(TEXTS["launch_error"] % command, caption=TEXTS["launch_error_caption"])
 
 
 def package_refused(folder: str, reason: str) -> Box:
@@ -122,7 +115,7 @@ SCENARIOS = (
     Scenario("older_windows_refused", (os_too_old("Windows 7"),), version="win7", icons=("exclamation",)),
     Scenario("unknown_windows_refused", (OS_UNKNOWN,), version="nt40"),
     # A program whose manifest lists no supported OS is told 6.2 on Windows 10.
-    Scenario("windows_32bit_refused", (os_32bit("Windows 8"),), prefix="win32"),
+    Scenario("windows_32bit_refused", (Box(TEXTS["os_32bit"] % ("Windows 8", PRODUCT)),), prefix="win32"),
 
     # An engine already there ends the run, even before the OS gate; nothing is started.
     Scenario("instance_in_64bit_view_found_before_os_check", (already_installed("Microsoft SQL Server 2017"),),
