@@ -18,7 +18,6 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import winebox
-from xserver import XServerError
 from scenarios import BY_NAME, SCENARIOS, STARTED_AS, Box
 
 
@@ -209,7 +208,7 @@ def main() -> int:
     start = time.monotonic()
     try:
         rc = args.run(args)
-    except (winebox.WineError, XServerError) as e:
+    except winebox.WineError as e:
         print(f"error: {e}", file=sys.stderr)
         return 2
     if args.command != "list":

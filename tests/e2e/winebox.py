@@ -5,6 +5,7 @@ services inherit the caller's descriptors and would keep a pipe open forever.
 """
 import json
 import os
+import select
 import shutil
 import subprocess
 import time
@@ -13,11 +14,11 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 from icons import icon_kind
-from xserver import Xvfb
 
 WINE_CALL_TIMEOUT = 120
 # boxreader gives up after 120 s by itself; this only catches a hung Wine.
 BOXREADER_TIMEOUT = 180
+XVFB_START_TIMEOUT = 20
 
 # Keys the installer reads or writes; removed before each run so runs do not
 # see each other's leftovers.
@@ -106,6 +107,34 @@ class Run:
 
 class WineError(RuntimeError):
     pass
+
+
+class Xvfb:
+    """A private X server; -displayfd lets it pick a free display itself."""
+
+    def __enter__(self) -> str:
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+            pass_fds=(write_fd,), stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        )
+        os.close(write_fd)
+        with os.fdopen(read_fd, "rb") as pipe:
+            # It writes the number and a newline at once; at its exit the pipe reads empty.
+            number = pipe.readline().strip() if select.select([pipe], [], [], XVFB_START_TIMEOUT)[0] else b""
+        if not number:
+            self.__exit__()
+            raise WineError("Xvfb did not report its display")
+        return f":{number.decode()}"
+
+    def __exit__(self, *exc) -> None:
+        self.proc.terminate()
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
 
 
 class Prefix:
