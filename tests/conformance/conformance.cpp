@@ -432,6 +432,19 @@ void CheckSetupFolder(const WCHAR* modulePath)
     CloseHandle(held);
     ok(readStart && got == 2 && start[0] == 'M' && start[1] == 'Z', "ReadFile(a file held with FILE_SHARE_READ)",
        "%d, %u bytes: %02X %02X", readStart, (unsigned)got, (unsigned char)start[0], (unsigned char)start[1]);
+    // A link to a folder (laid out beside us) is listed as a folder and a reparse point: removal never enters it.
+    Beside(modulePath, u"*", path);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    DWORD linkAttributes = 0;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (Same(found.cFileName, u"LINK"))
+            linkAttributes = found.dwFileAttributes;
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    ok(linkAttributes == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), "FindFirstFileW, FindNextFileW: a link",
+       "attributes 0x%X", (unsigned)linkAttributes);
 }
 
 // The restart's privilege: found by its name and enabled, as the restart enables it. The first call

@@ -44,6 +44,7 @@ static void ArrangePackageFiles(bool asWine)
     for (const auto& file : files)
         machine().AddExecutable(folder + u"\\" + file.name, ProcessScript{0, 0, {}, file.signature});
     machine().folders[UpperName(folder)];
+    machine().folders[UpperName(folder) + u"\\LINK"].link = true;
 }
 
 DWORD PlatformNowMs() { return machine().nowMs; }

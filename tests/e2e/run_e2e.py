@@ -168,6 +168,8 @@ def cmd_conformance(args) -> int:
     exe = winebox.lay_out(prefix, Path(args.exe), Path(args.tools),
                           winebox.Layout(folder=CONFORMANCE_FOLDER, exe_name="conformance.exe", package=False,
                                          beside=CONFORMANCE_FILES))
+    (exe.parent / "LINK").unlink(missing_ok=True)
+    (exe.parent / "LINK").symlink_to(prefix.drive_c / "windows")  # a link to a folder, as a junction
     with prefix.on_screen():  # it shows message boxes, which need an X display in every Wine process it meets
         prefix.set_windows_version("win10")
         prefix.log.write_text("")
