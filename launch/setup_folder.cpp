@@ -95,6 +95,14 @@ BOOL CSetupFolder::Create()
     return created;
 }
 
+CStringW CSetupFolder::PathOf(const char* name) const
+{
+    CStringW path(m_strPath);
+    path += (WCHAR)'\\';
+    path += WidenAscii(name);
+    return path;
+}
+
 void CSetupFolder::Remove()
 {
     if (m_strPath.IsEmpty())

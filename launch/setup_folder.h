@@ -24,6 +24,8 @@ public:
 
     // Its full path; empty until it is created.
     const CStringW& GetPath() const { return m_strPath; }
+    // The full path of the file of that (ASCII) name in it.
+    CStringW PathOf(const char* name) const;
 
 private:
     CStringW m_strPath;

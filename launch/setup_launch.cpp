@@ -75,15 +75,6 @@ CStringW Fill(const char* text, const CStringW& first, const CStringW& second)
     return filled;
 }
 
-// The path of a file named name in folder.
-CStringW Inside(const CSetupFolder& folder, const char* name)
-{
-    CStringW path(folder.GetPath());
-    path += (WCHAR)'\\';
-    path += WidenAscii(name);
-    return path;
-}
-
 // A child that exits with 259 reports the same code as a running one, and a
 // failing query reports nothing: the handle's signalled state settles both.
 bool IsStillRunning(HANDLE process)
@@ -135,9 +126,9 @@ BOOL StageSetup(const CStringW& package, CSetupFolder& folder)
     HANDLE file = OpenHeld(package);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
-    const BOOL copied = folder.Create() && CopyOpenFile(file, Inside(folder, kSetupPackage));
+    const BOOL copied = folder.Create() && CopyOpenFile(file, folder.PathOf(kSetupPackage));
     CloseHandle(file);
-    return copied && WriteAnswerFile(Inside(folder, kAnswerFile));
+    return copied && WriteAnswerFile(folder.PathOf(kAnswerFile));
 }
 
 // The package runs with our administrator rights: it starts only if Microsoft
@@ -149,7 +140,7 @@ BOOL StageSetup(const CStringW& package, CSetupFolder& folder)
 // folder goes before the box.
 BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder& folder, CProcessHandles& process)
 {
-    const CStringW copy = StageSetup(package, folder) ? Inside(folder, kSetupPackage) : CStringW();
+    const CStringW copy = StageSetup(package, folder) ? folder.PathOf(kSetupPackage) : CStringW();
     HANDLE held = copy.IsEmpty() ? INVALID_HANDLE_VALUE : OpenHeld(copy);
     CTrustRefusal refusal;
     const BOOL trusted = held != INVALID_HANDLE_VALUE && IsSignedByMicrosoft(held, copy, refusal);
