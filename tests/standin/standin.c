@@ -1,13 +1,16 @@
 /* Stand-in for the database setup package in tests and the demo: a 64-bit
  * console program that reads the answer file named on its command line and
  * registers the instance named there in the 64-bit registry view, as the real
- * package does. Knobs for tests come from the environment, never from the
- * shipped answer file:
+ * package does once it has unpacked itself into SQLEXPRADV_x64_JPN in its current
+ * folder, here a small tree; under the Windows folder it refuses with 0x8007010b.
+ * Knobs for tests come from the environment, never from the shipped answer file:
  *   DBSETUP_STANDIN_DELAY_MS      run this long before ending
  *   DBSETUP_STANDIN_EXIT_CODE     end with this code (default 0)
  *   DBSETUP_STANDIN_WRITE_NOTHING leave the registry as it is
- *   DBSETUP_STANDIN_LOG           append the start time, the command line, the path it runs from
- *                                 and the end time here; copy the answer file it got to this + .ini */
+ *   DBSETUP_STANDIN_UNPACK_BESIDE unpack beside its own module instead, as some builds do
+ *   DBSETUP_STANDIN_LOG           append the start time, the command line, the path it runs from, its
+ *                                 current folder, the folder it unpacked into and the end time here;
+ *                                 copy the answer file it got to this + .ini */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -77,6 +80,30 @@ static void set_string(const wchar_t *key_path, const wchar_t *value_name, const
     RegCloseKey(key);
 }
 
+/* What it unpacks, in this order: d a folder, f a file, r made read-only (a folder once filled). */
+#define PIECE L"a-piece-of-a-folder-name-long-enough-that-four-make-a-path-past-MAX"
+static const wchar_t *const TREE[] = {L"d", L"f\\setup.exe", L"r\\setup.exe", L"d\\x64", L"f\\x64\\setup.dll",
+                                      L"r\\x64", L"d\\" PIECE PIECE, L"f\\" PIECE PIECE L"\\" PIECE PIECE};
+
+/* Into SQLEXPRADV_x64_JPN in its current folder, or beside itself: 0, or why not all was unpacked. */
+static DWORD unpack(const wchar_t *module, const wchar_t *current)
+{
+    wchar_t root[MAX_PATH * 2], windows[MAX_PATH], path[1024], buffer[8];
+    BOOL beside = env(L"DBSETUP_STANDIN_UNPACK_BESIDE", buffer, 8) != NULL;
+    wcscpy(root, beside ? module : current);
+    wcscpy(beside ? wcsrchr(root, L'\\') : root + wcslen(root), L"\\SQLEXPRADV_x64_JPN");
+    UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    DWORD error = length && !_wcsnicmp(root, windows, length) && root[length] == L'\\' ? 0x8007010b : 0;
+    for (size_t i = 0; !error && i < sizeof TREE / sizeof *TREE; ++i) {
+        swprintf(path, 1024, L"\\\\?\\%ls%ls", root, TREE[i] + 1);
+        BOOL made = *TREE[i] == L'd' ? CreateDirectoryW(path, NULL) : *TREE[i] == L'f' ? CopyFileW(module, path, TRUE)
+                                     : SetFileAttributesW(path, FILE_ATTRIBUTE_READONLY);
+        error = made ? 0 : GetLastError();
+    }
+    log_line(error ? L"not unpacked %ls: 0x%08lx" : L"unpacked %ls", root, error);
+    return error;
+}
+
 int wmain(void)
 {
     log_line(L"start %llu", now_ms());
@@ -85,6 +112,10 @@ int wmain(void)
     wchar_t module[MAX_PATH * 2];
     if (GetModuleFileNameW(NULL, module, MAX_PATH * 2))
         log_line(L"module %ls", module);
+    wchar_t current[MAX_PATH * 2] = L"";
+    if (GetCurrentDirectoryW(MAX_PATH * 2, current))
+        log_line(L"current %ls", current);
+    DWORD refused = unpack(module, current);
 
     wchar_t buffer[64];
     const wchar_t *delay = env(L"DBSETUP_STANDIN_DELAY_MS", buffer, 64);
@@ -100,8 +131,8 @@ int wmain(void)
     /* For tests to compare, byte for byte, with the answer file the installer carries. */
     if (handed && env(L"DBSETUP_STANDIN_LOG", copy, MAX_PATH))
         CopyFileW(file, wcscat(copy, L".ini"), FALSE);
-    /* Without an answer file naming the instance, nothing is registered: the installer reports a failure. */
-    if (handed && GetPrivateProfileStringW(L"OPTIONS", L"INSTANCENAME", L"", name, 128, file) &&
+    /* Not unpacked, or no answer file naming the instance: nothing registered, the installer reports a failure. */
+    if (!refused && handed && GetPrivateProfileStringW(L"OPTIONS", L"INSTANCENAME", L"", name, 128, file) &&
         !env(L"DBSETUP_STANDIN_WRITE_NOTHING", buffer, 64)) {
         wchar_t key[512], sql_path[512];
         swprintf(sql_path, 512, L"C:\\Program Files\\Microsoft SQL Server\\MSSQL14.%ls\\MSSQL", name);
@@ -111,5 +142,5 @@ int wmain(void)
         set_string(key, L"CurrentVersion", L"14.0.1000.169");
     }
     log_line(L"end %llu", now_ms());
-    return exit_code;
+    return refused ? (int)refused : exit_code;
 }
