@@ -73,17 +73,22 @@ def problems(scenario, run: winebox.Run) -> list:
     if run.setup_log and not scenario.setup_started:
         found.append("the setup package was started")
     if scenario.setup_started:
-        started, handed = STARTED_AS.match(run.setup_command or ""), run.answer_file or b""
+        started, handed = STARTED_AS.match(run.logged("command") or ""), run.answer_file or b""
         lines = lambda data: set(data.decode("cp932", "replace").split("\r\n"))
         if not started:
-            found.append(f"setup command line: expected {STARTED_AS.pattern}, seen {run.setup_command!r}")
-        # Windows names match in any case: Wine gives the module's path as its folders are named ("temp").
-        elif (run.logged("module") or "").lower() != f"{started[1]}\\{winebox.SETUP_PACKAGE}".lower():
-            found.append(f"the package ran as {run.logged('module')!r}, not from {started[1]}")
+            found.append(f"setup command line: expected {STARTED_AS.pattern}, seen {run.logged('command')!r}")
+        # The package's file, its current folder and what it unpacked there, all in the folder named on its
+        # command line. Windows names match in any case: Wine gives a path as its folders are named.
+        for word, tail in (("module", "\\" + winebox.SETUP_PACKAGE), ("current", ""),
+                           ("unpacked", "\\" + winebox.SETUP_PACKAGE.removesuffix(".exe"))):
+            if started and (run.logged(word) or "").lower() != (started[1] + tail).lower():
+                found.append(f"the package's {word} path: expected {started[1] + tail!r}, seen {run.logged(word)!r}")
         if handed != winebox.ANSWER_FILE:
             found.append(f"the package's answer file differs in {sorted(lines(handed) ^ lines(winebox.ANSWER_FILE))}")
     if run.left_behind:
-        found.append(f"left behind in Windows' Temp: {', '.join(run.left_behind)}")
+        found.append(f"left behind: {', '.join(run.left_behind)}")
+    if run.beside_added:
+        found.append(f"new beside the program after the run: {', '.join(run.beside_added)}")
     if run.restart_requested != scenario.restart:
         found.append("a restart was requested" if run.restart_requested else "no restart was requested")
     if scenario.icons and tuple(run.icons) != scenario.icons:
@@ -126,15 +131,18 @@ def cmd_scenario(args) -> int:
 def cmd_demo(args) -> int:
     prefix = prefix_for(args.work, "win64", create=True)
     print("64-bit Windows 10 with no SQL Server: DBSetup.exe in C:\\Setup beside the setup package\n"
-          "(a stand-in that registers the instance); every box answered OK\n")
+          "(a stand-in that unpacks a small tree and registers the instance); every box answered OK\n")
     run = winebox.run_program(prefix, Path(args.exe), Path(args.tools), "win10", ("OK",), (),
                               winebox.Layout(screenshots=Path(args.shots)))
-    if run.setup_command:
-        print(f"setup package copied to and run from: {run.logged('module')}\nstarted as: {run.setup_command}\n")
+    if run.setup_log:
+        print(f"setup package copied to and run from: {run.logged('module')}\n"
+              f"its current folder: {run.logged('current')}\nit unpacked into: {run.logged('unpacked')}\n"
+              f"started as: {run.logged('command')}\n")
     print_run(run)
     if run.restart_requested:
         print("Windows was asked to restart (Wine ends the session)")
-    print(f"left in C:\\windows\\Temp: {', '.join(run.left_behind) or 'nothing of the installer'}")
+    print(f"left in C:\\ProgramData or C:\\windows\\Temp: {', '.join(run.left_behind) or 'nothing of the installer'}; "
+          f"new beside DBSetup.exe: {', '.join(run.beside_added) or 'nothing'}")
     print(f"pictures of the boxes: {Path(args.shots).resolve()}/box*.png\n({run.seconds:.1f} s)")
     return 0 if run.exit_code is not None else 1
 

@@ -62,9 +62,9 @@ def restart_question(caption: str = CAPTION) -> Box:
     return Box(TEXTS["restart_question"], ("OK", "CANCEL"), caption)
 
 
-# The setup package's command line: its copy in the installer's own folder in Windows' Temp, with our answer file.
+# The setup package's command line: its copy in the installer's own folder in ProgramData, with our answer file.
 STARTED_AS = re.compile(re.escape(TEXTS["setup_command"] % ("\0", "\0")).replace(
-    "\0", r"(C:\\windows\\Temp\\DBSetup-[0-9A-F]{16})", 1).replace("\0", r"\1") + "$")
+    "\0", r"((?i:C:\\ProgramData)\\DBSetup-[0-9A-F]{16})", 1).replace("\0", r"\1") + "$")
 
 
 def launch_error(folder: str) -> Box:
@@ -140,6 +140,9 @@ SCENARIOS = (
     # The package's exit code is not its verdict, and the installer waits as long as it runs.
     Scenario("slow_setup_fails_but_registers", (restart_question(),), CANCEL, setup_started=True,
              layout=Layout(env=(("DBSETUP_STANDIN_EXIT_CODE", "1603"), ("DBSETUP_STANDIN_DELAY_MS", "3000")))),
+    # A package that unpacks beside itself, not in its current folder: its copy lies outside the Windows folder.
+    Scenario("setup_unpacks_beside_itself", (restart_question(),), CANCEL, setup_started=True,
+             layout=Layout(env=(("DBSETUP_STANDIN_UNPACK_BESIDE", "1"),))),
     Scenario("no_setup_package", (launch_error("Setup"), INSTALL_FAILED), layout=NO_PACKAGE,
              icons=("exclamation", "none")),
     # A package without Microsoft's valid signature is refused and never started.

@@ -41,6 +41,8 @@ PREFIXES = {
 DLL_OVERRIDES = "mscoree,mshtml="
 REPO = Path(__file__).resolve().parents[2]
 SETUP_PACKAGE = "SQLEXPRADV_x64_JPN.exe"
+# Where the installer's folder for the package lies (under C:\), and where older builds put it.
+LEFTOVERS_IN = ("ProgramData", "windows/temp")
 # The answer file the installer carries and hands the package: the one of res/ as the package reads it.
 ANSWER_FILE = (REPO / "res" / "ConfigurationFile.ini").read_text(encoding="utf-8").replace("\n", "\r\n").encode("cp932")
 # The stand-in's variants, by file in the tools folder ({} the prefix's bitness): signed
@@ -89,15 +91,12 @@ class Run:
     restart_requested: bool = False
     icons: list = field(default_factory=list)   # the kind of icon of each box, where pictures were taken
     planted_loaded: list = field(default_factory=list)  # planted DLLs that were loaded
-    left_behind: list = field(default_factory=list)  # the installer's folders in Windows' Temp after the run
+    left_behind: list = field(default_factory=list)  # the installer's folders left in ProgramData or Temp
+    beside_added: list = field(default_factory=list)  # what lies beside the program after the run and did not before
 
     def logged(self, word: str) -> str | None:
         """The rest of the setup stand-in's first log line that starts with word."""
         return next((line[len(word) + 1:] for line in self.setup_log if line.startswith(word + " ")), None)
-
-    @property
-    def setup_command(self) -> str | None:
-        return self.logged("command")
 
     @property
     def setup_end_ms(self) -> int | None:
@@ -266,7 +265,7 @@ def lay_out(prefix: Prefix, exe: Path, tools: Path, layout: Layout) -> Path:
     """Copies the program (and the package) into a fresh folder; returns the program's path."""
     for top in {f.split("\\")[0] for f in (layout.folder,) + layout.decoys}:
         shutil.rmtree(prefix.drive_c / top, ignore_errors=True)
-    # A decoy taken is refused in a box: its copy in Windows' Temp would run as the package does.
+    # A decoy taken is refused in a box: its copy in the installer's folder would run as the package does.
     for decoy in layout.decoys:
         decoy_folder = prefix.drive_c.joinpath(*decoy.split("\\"))
         decoy_folder.mkdir(parents=True)
@@ -293,11 +292,13 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
     start = time.monotonic()
     prefix.stop()  # a previous run may have left processes behind
     prefix.log.write_text("")  # the log tells about the latest run only
-    work_dir, temp = prefix.drive_c / "e2e", prefix.drive_c / "windows" / "temp"
-    for old in [work_dir, *temp.glob("DBSetup-*")]:  # a failed run's leftovers must not fail the next one
+    work_dir = prefix.drive_c / "e2e"
+    leftovers = lambda: [p for d in LEFTOVERS_IN for p in prefix.drive_c.joinpath(d).glob("DBSetup-*")]
+    for old in [work_dir, *leftovers()]:  # a failed run's leftovers must not fail the next one
         shutil.rmtree(old, ignore_errors=True)
     work_dir.mkdir(parents=True)
     target = lay_out(prefix, exe, tools, layout)
+    beside = set(target.parent.iterdir())
     reader = work_dir / "boxreader.exe"
     shutil.copy2(Path(tools) / f"boxreader{64 if prefix.arch == 'win64' else 32}.exe", reader)
 
@@ -323,7 +324,8 @@ def run_program(prefix: Prefix, exe: Path, tools: Path, version: str,
             run.setup_log = setup_log.read_text(encoding="utf-8").splitlines()
         if setup_log.with_suffix(".log.ini").exists():
             run.answer_file = setup_log.with_suffix(".log.ini").read_bytes()
-    run.left_behind = sorted(p.name for p in temp.glob("DBSetup-*"))
+    run.left_behind = sorted(map(prefix.to_windows, leftovers()))
+    run.beside_added = sorted(p.name for p in set(target.parent.iterdir()) - beside)
     run.planted_loaded = sorted(p.name[:-len(".dll.loaded")] for p in work_dir.glob("*.dll.loaded"))
     if layout.screenshots:
         Path(layout.screenshots).mkdir(parents=True, exist_ok=True)
