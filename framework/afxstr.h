@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "afxstrarray.h"
 #include "afxstrstorage.h"
 
 class CString : public CStringStorage<char, CString> {
@@ -24,23 +25,4 @@ public:
 // One copy of the storage code, in afxstr.cpp.
 extern template class CStringStorage<char, CString>;
 
-class CStringArray {
-public:
-    CStringArray();
-    ~CStringArray();
-
-    int GetSize() const { return m_nSize; }
-    // Shrinking destroys the elements past newSize; growBy is accepted for
-    // compatibility and the array grows geometrically.
-    void SetSize(int newSize, int growBy = -1);
-    void SetAtGrow(int index, const CString& value);
-    const CString& operator[](int index) const { return m_pData[index]; }
-
-private:
-    CStringArray(const CStringArray&);
-    CStringArray& operator=(const CStringArray&);
-
-    CString* m_pData;
-    int m_nSize;
-    int m_nCapacity;
-};
+typedef CStringArrayOf<CString> CStringArray;

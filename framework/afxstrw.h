@@ -16,6 +16,7 @@ public:
     // Unit position of the last ch, or -1.
     int ReverseFind(WCHAR ch) const;
 };
+typedef CStringArrayOf<CStringW> CStringWArray;
 // One copy of the storage code, in afxstrw.cpp.
 extern template class CStringStorage<WCHAR, CStringW>;
 

@@ -4,13 +4,14 @@
 #include <sddl.h>
 
 #include "ascii_text.h"
+#include "program_data.h"
 
 namespace {
 
 // Full access for SYSTEM and Administrators, inherited by all within, and
-// nothing inherited from Windows' Temp, where ordinary users keep rights.
+// nothing inherited from ProgramData, where ordinary users may make folders.
 const char kSetupFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-const char kSetupFolderPrefix[] = "\\Temp\\DBSetup-";
+const char kSetupFolderPrefix[] = "\\DBSetup-";
 const char kHexDigits[] = "0123456789ABCDEF";
 // A clash of 64 random bits means someone made the name: a few draws suffice.
 const int kNameDraws = 4;
@@ -23,7 +24,8 @@ BOOL IsDotEntry(const WCHAR* name)
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
-// One entry, as itself; what cannot go now goes at the next restart.
+// One entry, as itself; what cannot go now goes at the next restart. Windows
+// removes neither a read-only file nor a read-only folder.
 void RemoveEntry(const CStringW& path, DWORD attributes)
 {
     if (attributes & FILE_ATTRIBUTE_READONLY)
@@ -33,42 +35,42 @@ void RemoveEntry(const CStringW& path, DWORD attributes)
         MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// A folder after all in it. A link to a folder is a folder and a reparse
-// point: it is removed as an entry, so that nothing it points to is touched.
-void RemoveTree(const CStringW& folder)
+// Removes the files in folder and adds the folders in it to folders. A link
+// to a folder is a folder and a reparse point: it is removed as an entry, so
+// that nothing it points to is touched.
+void EmptyFolder(const CStringW& folder, CStringWArray& folders)
 {
     CStringW pattern(folder);
     pattern += WidenAscii("\\*");
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (IsDotEntry(found.cFileName))
-                continue;
-            CStringW path(folder);
-            path += (WCHAR)'\\';
-            path += (const WCHAR*)found.cFileName;
-            const DWORD kind = found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-            if (kind == FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                RemoveEntry(path, found.dwFileAttributes);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveEntry(folder, FILE_ATTRIBUTE_DIRECTORY);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (IsDotEntry(found.cFileName))
+            continue;
+        CStringW path(folder);
+        path += (WCHAR)'\\';
+        path += (const WCHAR*)found.cFileName;
+        const DWORD kind = found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+        if (kind == FILE_ATTRIBUTE_DIRECTORY)
+            folders.SetAtGrow(folders.GetSize(), path);
+        else
+            RemoveEntry(path, found.dwFileAttributes);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 }  // namespace
 
 BOOL CSetupFolder::Create()
 {
-    CStringW windows;
-    const UINT length = GetSystemWindowsDirectoryW(windows.GetBuffer(MAX_PATH), MAX_PATH);
-    windows.ReleaseBuffer(length < MAX_PATH ? (int)length : 0);
+    CStringW programData;
+    if (!GetProgramDataFolder(programData))
+        return FALSE;
     PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (windows.IsEmpty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                                 WidenAscii(kSetupFolderSddl), SDDL_REVISION_1, &descriptor, NULL))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(WidenAscii(kSetupFolderSddl), SDDL_REVISION_1,
+                                                              &descriptor, NULL))
         return FALSE;
     SECURITY_ATTRIBUTES attributes;
     attributes.nLength = sizeof(attributes);
@@ -79,7 +81,7 @@ BOOL CSetupFolder::Create()
         BYTE random[8];
         if (!RtlGenRandom(random, sizeof(random)))
             break;
-        CStringW path(windows);
+        CStringW path(programData);
         path += WidenAscii(kSetupFolderPrefix);
         for (BYTE byte : random) {
             path += (WCHAR)kHexDigits[byte >> 4];
@@ -107,8 +109,18 @@ void CSetupFolder::Remove()
 {
     if (m_strPath.IsEmpty())
         return;
+    // Each folder after the one it is in: emptied in that order and removed in
+    // the reverse, so that any depth takes no more than this loop.
+    CStringWArray folders;
     CStringW path = WidenAscii(kLongPathPrefix);
     path += m_strPath;
-    RemoveTree(path);
+    folders.SetAtGrow(0, path);
+    for (int i = 0; i < folders.GetSize(); ++i) {
+        const CStringW folder(folders[i]);  // adding to folders may move it
+        EmptyFolder(folder, folders);
+    }
+    // Whether a folder is read-only is not asked: the package may have made any so.
+    for (int i = folders.GetSize() - 1; i >= 0; --i)
+        RemoveEntry(folders[i], FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
     m_strPath.Empty();
 }

@@ -1,7 +1,8 @@
-// The folder the setup package is started from: our own, in Windows' Temp,
-// where only SYSTEM and administrators can write. The folder beside us is
-// usually a download folder, which the user's own programs can change while
-// the package runs with our rights.
+// The folder the setup package is started from and unpacks into: our own, in
+// ProgramData, where only SYSTEM and administrators can write. The folder
+// beside us is usually a download folder, which the user's own programs can
+// change while the package runs with our rights; and the package refuses to
+// unpack under the Windows folder.
 #pragma once
 
 #include <windows.h>

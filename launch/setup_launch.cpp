@@ -107,15 +107,17 @@ HANDLE OpenHeld(const CStringW& path)
 
 // Through the "W" entry point: the "A" one would take the line in the ANSI
 // code page, where best fit or '?' may name another file. The program is
-// named apart from the line, so that nothing is looked up from the line.
-BOOL StartProcess(const CStringW& program, const CStringW& commandLine, CProcessHandles& process)
+// named apart from the line, so that nothing is looked up from the line. It
+// unpacks into its current folder: ours, so that what runs from there is ours.
+BOOL StartProcess(const CStringW& program, const CStringW& commandLine, const CStringW& currentFolder,
+                  CProcessHandles& process)
 {
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     CStringW writable(commandLine);  // CreateProcessW may write to it
-    return CreateProcessW(program, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, NULL, &startup,
-                          &process);
+    return CreateProcessW(program, writable.GetBuffer(0), NULL, NULL, FALSE, kSetupCreationFlags, NULL, currentFolder,
+                          &startup, &process);
 }
 
 // The package and our answer file in our own folder: the package is read
@@ -145,7 +147,7 @@ BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder
     CTrustRefusal refusal;
     const BOOL trusted = held != INVALID_HANDLE_VALUE && IsSignedByMicrosoft(held, copy, refusal);
     const BOOL started =
-        trusted && StartProcess(copy, Fill(kSetupCommandFormat, copy, folder.GetPath()), process);
+        trusted && StartProcess(copy, Fill(kSetupCommandFormat, copy, folder.GetPath()), folder.GetPath(), process);
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     if (started)

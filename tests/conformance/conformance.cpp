@@ -42,6 +42,11 @@ struct Difference {
     {"WinVerifyTrust(WINTRUST_ACTION_GENERIC_VERIFY_V2) of a file signed under a root that Windows does not trust",
      "fails with CERT_E_UNTRUSTEDROOT (0x800B0109)", "WinVerifyTrust function (wintrust.h)",
      "gives 0 for a SHA-256 signature: it skips the chain policy", false},
+    {"RemoveDirectoryW of a read-only folder", "fails with ERROR_ACCESS_DENIED until the attribute is cleared",
+     "not on RemoveDirectoryW's page; rd, rimraf (#161) and Crystal (#13626) clear it first", "removes it", false},
+    {"RemoveDirectoryW of a path of MAX_PATH units or more without \\\\?\\",
+     "fails: such a path needs the \\\\?\\ form (the limit lifted only for programs that declare long paths)",
+     "Maximum Path Length Limitation (fileio)", "removes it", false},
     // The last record: CheckSetupFolder marks it.
     {"CreateDirectoryW(path, security attributes with a protected DACL), then GetNamedSecurityInfoW",
      "the folder keeps the DACL it was made with and Windows enforces it", "CreateDirectoryW function (fileapi.h)",
@@ -396,9 +401,10 @@ void CheckPackageTrust(const WCHAR* modulePath)
         FreeLibrary(wintrust);
 }
 
-// The installer's own folder: its access list made from SDDL and read back unchanged (the simulation keeps the text), the folder made with it in
-// Windows' Temp and refused when the name exists, its removal at the next restart accepted for an administrator;
-// and a file held as the installer holds the package, read from its start through the handle.
+// The installer's own folder: its access list made from SDDL and read back unchanged (the simulation keeps the
+// text), the folder made with it in ProgramData as the machine records it and refused when the name exists, a
+// read-only folder in it, paths past MAX_PATH, its removal at the next restart accepted for an administrator; a
+// child started there finds its files there; and a file held as the installer holds the package, read from its start.
 void CheckSetupFolder(const WCHAR* modulePath)
 {
     const char16_t sddl[] = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
@@ -407,23 +413,71 @@ void CheckSetupFolder(const WCHAR* modulePath)
         ConvertStringSecurityDescriptorToSecurityDescriptorW((const WCHAR*)sddl, SDDL_REVISION_1, &descriptor, NULL);
     ok(made && PlatformReadsBack(descriptor, (const WCHAR*)sddl), "ConvertStringSecurityDescriptorToSecurityDescriptorW, and back",
        "made %d", made);
-    WCHAR folder[MAX_PATH + 32];
-    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    const char16_t name[] = u"\\Temp\\DBSetup-conformance";
-    memcpy(folder + (length < MAX_PATH ? length : 0), name, sizeof(name));
+    // Wine records "C:\ProgramData", Windows "%SystemDrive%\ProgramData".
+    WCHAR folder[MAX_PATH + 32] = {}, path[1100];
+    DWORD size = MAX_PATH * sizeof(WCHAR);
+    HKEY key;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                                KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
+    if (status == ERROR_SUCCESS)
+        status = RegQueryValueExW(key, (const WCHAR*)u"ProgramData", NULL, NULL, (LPBYTE)folder, &size), RegCloseKey(key);
+    const bool expandable = Same(folder, u"%SystemDrive%\\ProgramData");
+    ok(status == ERROR_SUCCESS && (Same(folder, u"C:\\ProgramData") || expandable), "RegQueryValueExW(ProfileList, ProgramData)",
+       "%d, %u bytes", (int)status, (unsigned)size);
+    if (expandable)
+        memmove(folder + 2, folder + 13, 13 * sizeof(WCHAR)), folder[0] = 'C', folder[1] = ':';  // "\\ProgramData" and its end
+    const char16_t name[] = u"\\DBSetup-conformance";
+    memcpy(folder + std::char_traits<char16_t>::length((const char16_t*)folder), name, sizeof(name));
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
     const BOOL created = CreateDirectoryW(folder, &attributes);
     const BOOL again = CreateDirectoryW(folder, &attributes);
     const DWORD error = GetLastError();
     g_differences[std::size(g_differences) - 1].seen |= PlatformWineVersion() && created && !PlatformKeepsAccessList(folder);
+    // A read-only folder stays until the bit is cleared.
+    const std::u16string readOnly = std::u16string((const char16_t*)folder) + u"\\read-only";
+    const BOOL roMade = CreateDirectoryW((const WCHAR*)readOnly.c_str(), &attributes) &&
+                        SetFileAttributesW((const WCHAR*)readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const BOOL roRemoved = RemoveDirectoryW((const WCHAR*)readOnly.c_str());
+    const DWORD roError = GetLastError();
+    g_differences[3].seen |= PlatformWineVersion() && roRemoved;
+    const BOOL roGone = roRemoved || (SetFileAttributesW((const WCHAR*)readOnly.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+                                      RemoveDirectoryW((const WCHAR*)readOnly.c_str()));
+    ok(roMade && (roRemoved ? PlatformWineVersion() != NULL : roError == ERROR_ACCESS_DENIED) && roGone,
+       "SetFileAttributesW(a folder, READONLY), RemoveDirectoryW, cleared and again", "made %d, removed %d (%u), then %d",
+       roMade, roRemoved, (unsigned)roError, roGone);
+    // Past MAX_PATH only through "\\?\", where "." and ".." are names; without it, a single backslash starts at
+    // the current drive's root (ours: C:).
+    const std::u16string deep = u"\\\\?\\" + std::u16string((const char16_t*)folder) + u"\\" + std::u16string(200, u'L'),
+                         deeper = deep + u"\\" + std::u16string(200, u'M');
+    const BOOL longMade = CreateDirectoryW((const WCHAR*)deep.c_str(), &attributes) &&
+                          CreateDirectoryW((const WCHAR*)deeper.c_str(), &attributes);
+    const BOOL plainLong = RemoveDirectoryW((const WCHAR*)deeper.c_str() + 4);
+    g_differences[4].seen |= PlatformWineVersion() && plainLong;
+    const BOOL longGone = (plainLong || RemoveDirectoryW((const WCHAR*)deeper.c_str())) && RemoveDirectoryW((const WCHAR*)deep.c_str());
+    const BOOL fromRoot = CreateDirectoryW((const WCHAR*)u"\\DBSetup-conformance-root", &attributes) &&
+                          RemoveDirectoryW((const WCHAR*)u"C:\\DBSetup-conformance-root");
+    ok(longMade && (!plainLong || PlatformWineVersion()) && longGone && fromRoot,
+       "CreateDirectoryW, RemoveDirectoryW: \\\\?\\ past MAX_PATH, the same without it; \\name",
+       "made %d, removed without \\\\?\\ %d, removed %d; at the root %d", longMade, plainLong, longGone, fromRoot);
+    // Started with our folder as its current folder, the child makes a file by a relative name: it lands there.
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info;
+    WCHAR command[] = {'c', 'h', 'i', 'l', 'd', ' ', 'c', 'w', 'd', 0};
+    PlatformArrangeUnpacker(modulePath);
+    const BOOL started = CreateProcessW(modulePath, command, NULL, NULL, FALSE, 0, NULL, folder, &startup, &info);
+    const bool ended = started && WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+    if (started)
+        CloseHandle(info.hProcess), CloseHandle(info.hThread);
+    const std::u16string made_there = std::u16string((const char16_t*)folder) + u"\\cwd.txt";
+    const BOOL there = DeleteFileW((const WCHAR*)made_there.c_str());
+    ok(ended && there, "CreateProcessW(..., lpCurrentDirectory), a relative name in the child", "ended %d, found %d", ended, there);
     const BOOL atRestart = MoveFileExW(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     const BOOL removed = RemoveDirectoryW(folder);
     ok(created && !again && error == ERROR_ALREADY_EXISTS && atRestart && removed,
-       "CreateDirectoryW(<Windows>\\Temp\\..., protected DACL) twice, MoveFileExW(DELAY_UNTIL_REBOOT), RemoveDirectoryW",
-       "%u units of Windows folder; made %d, again %d with %u; at restart %d; removed %d", length, created, again,
-       (unsigned)error, atRestart, removed);
+       "CreateDirectoryW(<ProgramData>\\..., protected DACL) twice, MoveFileExW(DELAY_UNTIL_REBOOT), RemoveDirectoryW",
+       "made %d, again %d with %u; at restart %d; removed %d", created, again, (unsigned)error, atRestart, removed);
     LocalFree(descriptor);
-    WCHAR path[1100];
     Beside(modulePath, u"signed.exe", path);
     HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     char start[2] = {};

@@ -16,6 +16,8 @@ struct SeedValue {
 bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly);
 void PlatformDropKey(bool view64, const char* path);
 void PlatformArrangeChild(const WCHAR* modulePath);  // "modulePath exit259" runs a second, then exits with 259
+// "modulePath child cwd" makes the file "cwd.txt" in its current folder and exits.
+void PlatformArrangeUnpacker(const WCHAR* modulePath);
 void PlatformPostToSelf(UINT message);
 // Shows a box through the "W" (wide) or "A" entry point, answers it, and reads back what it showed, in UTF-16.
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size);

@@ -19,6 +19,12 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 
 void PlatformDropKey(bool view64, const char* path) { machine().keys.erase(KeyId(ViewOf(view64), path)); }
 void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}, {}}); }
+void PlatformArrangeUnpacker(const WCHAR* modulePath)
+{
+    machine().AddExecutable(modulePath, ProcessScript{0, 0, [] {
+        machine().AddFile(machine().processes.back().currentFolder + u"\\cwd.txt", "");
+    }, {}});
+}
 void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message}); }
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
 {

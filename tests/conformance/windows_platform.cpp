@@ -49,6 +49,7 @@ void PlatformDropKey(bool view64, const char* path)
 }
 
 void PlatformArrangeChild(const WCHAR*) {}
+void PlatformArrangeUnpacker(const WCHAR*) {}
 void PlatformPostToSelf(UINT message) { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); }
 DWORD PlatformNowMs() { return GetTickCount(); }
 
@@ -130,6 +131,8 @@ int main(int argc, char** argv)
         Sleep(1000);
         ExitProcess(259);
     }
+    if (argc == 2 && strcmp(argv[1], "cwd") == 0)
+        return CloseHandle(CreateFileW(L"cwd.txt", GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL)) ? 0 : 1;
     MSG msg;
     PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
     OSVERSIONINFOA version = {};

@@ -109,10 +109,10 @@ const struct {
 }  // namespace
 
 void SimTest::ForEachModulePath(const std::vector<ModulePath>& listed,
-                                const std::function<void(const ModulePath&)>& check)
+                                const std::function<void(const ModulePath&)>& check, bool acrossBuffers)
 {
     for (const auto& cut : kPathCuts) {
-        for (const ModulePath& path : PathsAcrossBuffers(listed)) {
+        for (const ModulePath& path : acrossBuffers ? PathsAcrossBuffers(listed) : listed) {
             BeginCase(path.what + ", " + cut.name);
             m.modulePathCut = cut.cut;
             m.modulePath = path.path;

@@ -32,12 +32,12 @@ protected:
     // before; every failure from here on names the case.
     void BeginCase(const std::string& name);
 
-    // Runs check for each of the listed module paths and of more with a
+    // Runs check for each of the listed module paths and (acrossBuffers) of more with a
     // surrogate pair across the end of a 260- or 520-unit buffer, under each
     // way Windows cuts a path that does not fit: each a case of its own, on a
     // machine holding that path.
     void ForEachModulePath(const std::vector<ModulePath>& listed,
-                           const std::function<void(const ModulePath&)>& check);
+                           const std::function<void(const ModulePath&)>& check, bool acrossBuffers = true);
 
     // Runs check as a case of its own on a Windows of each ANSI code page
     // (932, 1252, 65001), and on one without a table for code page 932.

@@ -40,18 +40,20 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, H
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize)
+namespace {
+
+// The bytes as stored: for a value read through the "W" entry point, UTF-16.
+LONG QueryValue(const char* function, HKEY key, const std::string& name, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
     KernelObject* object = FindObject((HANDLE)key, ObjectKind::REGKEY);
     if (object == NULL || type != NULL || data == NULL || dataSize == NULL) {
-        Fault("RegQueryValueExA: only a value read into a buffer, without its type, from an open key is simulated");
+        Fault(std::string(function) + ": only a value read into a buffer, without its type, from an open key is simulated");
         return ERROR_INVALID_HANDLE;
     }
     if (!(object->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
     const RegKey& regKey = machine().keys[KeyId(object->view, object->path)];
-    auto found = regKey.values.find(UpperName(std::string(valueName)));
+    auto found = regKey.values.find(UpperName(name));
     if (found == regKey.values.end())
         return ERROR_FILE_NOT_FOUND;
     const std::string& bytes = found->second;
@@ -62,6 +64,18 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
         memset(data, 0xCC, *dataSize);  // undefined then: make any reliance on it visible
     *dataSize = (DWORD)bytes.size();
     return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+}  // namespace
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    return QueryValue("RegQueryValueExA", key, valueName, type, data, dataSize);
+}
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    return QueryValue("RegQueryValueExW", key, Utf8(valueName), type, data, dataSize);
 }
 
 LONG RegCloseKey(HKEY key)

@@ -7,9 +7,30 @@
 
 namespace winsim {
 
+// Without "\\?\", Windows takes no path of MAX_PATH units or more (none is
+// found: ""), and one that starts with a single backslash from the root of the
+// current drive, here always C:.
 std::u16string Key(const std::u16string& path)
 {
-    return UpperName(path.compare(0, 4, u"\\\\?\\") == 0 ? path.substr(4) : path);
+    if (path.compare(0, 4, u"\\\\?\\") == 0)
+        return UpperName(path.substr(4));
+    if (path.size() >= MAX_PATH)
+        return u"";
+    // It also resolves "." and ".." there, and only there.
+    const std::u16string full = path.compare(0, 1, u"\\") == 0 && path.compare(0, 2, u"\\\\") != 0 ? u"C:" + path : path;
+    std::vector<std::u16string> parts;
+    for (size_t at = 0, next; at <= full.size(); at = next + 1) {
+        next = std::min(full.find(u'\\', at), full.size());
+        const std::u16string part = full.substr(at, next - at);
+        if (part == u".." && parts.size() > 1)
+            parts.pop_back();
+        else if (part != u"." && part != u"..")
+            parts.push_back(part);
+    }
+    std::u16string key = parts[0];
+    for (size_t i = 1; i < parts.size(); ++i)
+        key += u"\\" + parts[i];
+    return UpperName(key);
 }
 
 }  // namespace winsim
@@ -92,6 +113,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overl
     KernelObject* open = FindObject(file, ObjectKind::FILE);
     if (open == NULL || !(open->access & GENERIC_READ) || overlapped != NULL)
         return Fail(ERROR_ACCESS_DENIED);
+    if (machine().readFails)
+        return Fail(ERROR_READ_FAULT);
     *read = (DWORD)open->bytes->copy((char*)buffer, size, std::min(open->position, open->bytes->size()));
     open->position += *read;
     return TRUE;
@@ -140,6 +163,8 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
 {
     const Machine& m = machine();
     const std::u16string key = Key(pattern);
+    if (key.empty())
+        return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     const std::u16string folder = key.substr(0, key.size() - 2);
     if (key.size() < 2 || key.compare(key.size() - 2, 2, u"\\*") != 0)
         Fault("FindFirstFileW: only all of a folder is simulated");
@@ -154,8 +179,8 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
     }
     for (const auto& sub : m.folders) {
         if (ParentOf(sub.first) == folder)
-            search.entries.push_back({sub.first.substr(folder.size() + 1),
-                                      FILE_ATTRIBUTE_DIRECTORY | (sub.second.link ? FILE_ATTRIBUTE_REPARSE_POINT : 0)});
+            search.entries.push_back({sub.first.substr(folder.size() + 1), FILE_ATTRIBUTE_DIRECTORY | sub.second.attributes |
+                                                                       (sub.second.link ? FILE_ATTRIBUTE_REPARSE_POINT : 0)});
     }
     HANDLE handle = NewObject(search);
     FindNextFileW(handle, found);
@@ -181,12 +206,17 @@ BOOL FindClose(HANDLE search)
     return FALSE;
 }
 
+// Of a file or a folder; of a folder only whether it is read-only is kept.
 BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes)
 {
-    const auto file = machine().files.find(Key(path));
-    if (file == machine().files.end() || ThroughLink(file->first))
+    Machine& m = machine();
+    const std::u16string key = Key(path);
+    if (ThroughLink(key) || (m.files.count(key) == 0 && m.folders.count(key) == 0))
         return Fail(ERROR_FILE_NOT_FOUND);
-    file->second.attributes = attributes;
+    if (m.files.count(key) != 0)
+        m.files[key].attributes = attributes;
+    else
+        m.folders[key].attributes = attributes & FILE_ATTRIBUTE_READONLY;
     return TRUE;
 }
 
@@ -210,6 +240,8 @@ BOOL RemoveDirectoryW(LPCWSTR path)
     const auto inside = [&](const auto& entry) { return ParentOf(entry.first) == folder->first; };
     if (std::any_of(m.files.begin(), m.files.end(), inside) || std::any_of(m.folders.begin(), m.folders.end(), inside))
         return Fail(ERROR_DIR_NOT_EMPTY);
+    if (folder->second.attributes & FILE_ATTRIBUTE_READONLY)
+        return Fail(ERROR_ACCESS_DENIED);
     return Removable(folder->first) && m.folders.erase(folder->first);
 }
 
@@ -217,6 +249,8 @@ BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
 {
     if (newPath != NULL || flags != MOVEFILE_DELAY_UNTIL_REBOOT)
         Fault("MoveFileExW: only a removal at the next restart is simulated");
+    if (Key(path).empty())
+        return Fail(ERROR_PATH_NOT_FOUND);
     machine().removedAtRestart.push_back(Key(path));
     return TRUE;
 }

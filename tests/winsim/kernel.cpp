@@ -344,7 +344,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     const ProcessScript& script = *image;
     objects().processes.push_back(SimProcess{m.nowMs + script.runMs, script.exitCode, false, script.onExit});
     const size_t index = objects().processes.size() - 1;
-    m.processes.push_back(ProcessStarted{program, commandLine, !WritableByOthers(program)});
+    m.processes.push_back(ProcessStarted{program, commandLine, currentDirectory != NULL ? currentDirectory : u"",
+                                         !WritableByOthers(program)});
     KernelObject process{ObjectKind::PROCESS};
     process.process = index;
     KernelObject thread{ObjectKind::THREAD};

@@ -23,7 +23,8 @@ Machine& machine()
 void Reset()
 {
     machine() = Machine();
-    machine().folders[u"C:\\WINDOWS\\TEMP"] = Folder();
+    machine().folders[u"C:"], machine().folders[u"C:\\PROGRAMDATA"];
+    machine().SetWideString(RegView::NATIVE, kProfileList, "ProgramData", u"%SystemDrive%\\ProgramData");
     ResetKernelObjects();
 }
 
@@ -40,6 +41,11 @@ void Machine::SetBytes(RegView view, const std::string& path, const std::string&
 void Machine::SetString(RegView view, const std::string& path, const std::string& name, const std::string& text)
 {
     SetBytes(view, path, name, text + std::string(1, '\0'));
+}
+
+void Machine::SetWideString(RegView view, const std::string& path, const std::string& name, const std::u16string& text)
+{
+    SetBytes(view, path, name, std::string((const char*)text.c_str(), (text.size() + 1) * sizeof(char16_t)));
 }
 
 void Machine::AddExecutable(const std::u16string& path, const ProcessScript& script)

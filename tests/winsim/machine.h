@@ -69,10 +69,11 @@ struct File {
 struct Folder {
     std::string sddl;   // the access list it was created with; empty: it was there
     bool link = false;  // a junction or symbolic link to a folder elsewhere
+    DWORD attributes = 0;  // FILE_ATTRIBUTE_READONLY, or none
 };
 
 struct ProcessStarted {
-    std::u16string program, commandLine;
+    std::u16string program, commandLine, currentFolder;
     bool heldAgainstWriting;  // while it started, no one could open its file for writing
 };
 
@@ -93,12 +94,13 @@ struct Machine {
     std::u16string modulePath = u"C:\\Setup\\DBSetup.exe";
     PathCut modulePathCut = PathCut::VISTA;
 
-    // Files and folders that exist, by upper-case full path ("\\?\" taken off)
+    // Files and folders that exist, by upper-case full path ("\\?\" taken off; a drive's root is "C:")
     std::map<std::u16string, File> files;
     std::map<std::u16string, Folder> folders;
     // How a program runs, by the bytes of its file
     std::map<std::string, ProcessScript> images;
-    std::u16string windowsFolder = u"C:\\Windows";
+    std::u16string windowsFolder = u"C:\\Windows";  // the system drive is its drive
+    bool readFails = false;  // every ReadFile of a file fails, as on a failing disk
     uint64_t diskFreeBytes = UINT64_MAX;
     uint64_t nextRandom = 0x0123456789ABCDEF;  // the next 8 random bytes, big-endian; then one more
     std::string answerFileResource = "[OPTIONS]\r\nINSTANCENAME=\"VALTERNADB\"\r\n";  // RCDATA 1
@@ -140,6 +142,8 @@ struct Machine {
     // Registry set-up
     RegKey& Key(RegView view, const std::string& path);
     void SetString(RegView view, const std::string& path, const std::string& name, const std::string& text);
+    // As the "W" entry point reads it: UTF-16 with its terminator.
+    void SetWideString(RegView view, const std::string& path, const std::string& name, const std::u16string& text);
     void SetBytes(RegView view, const std::string& path, const std::string& name, const std::string& bytes);
 
     // A program of more than two reads' worth of bytes of its own, as it runs.
@@ -162,6 +166,9 @@ struct Machine {
 std::u16string Decode(const std::string& bytes, UINT codePage);
 std::string Utf8(const std::u16string& text);
 std::u16string Utf16(const std::string& utf8);
+
+// Where the machine records its ProgramData folder (a fresh one as Windows does, "%SystemDrive%\ProgramData").
+const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 Machine& machine();
 // A fresh machine: 64-bit Windows 10 in code page 932, nothing installed.
