@@ -454,8 +454,10 @@ void CheckSetupFolder(const WCHAR* modulePath)
     const BOOL plainLong = RemoveDirectoryW((const WCHAR*)deeper.c_str() + 4);
     g_differences[4].seen |= PlatformWineVersion() && plainLong;
     const BOOL longGone = (plainLong || RemoveDirectoryW((const WCHAR*)deeper.c_str())) && RemoveDirectoryW((const WCHAR*)deep.c_str());
-    const BOOL fromRoot = CreateDirectoryW((const WCHAR*)u"\\DBSetup-conformance-root", &attributes) &&
-                          RemoveDirectoryW((const WCHAR*)u"C:\\DBSetup-conformance-root");
+    std::u16string atRoot = u"?:\\DBSetup-conformance-root";
+    PlatformCurrentDrive((WCHAR*)&atRoot[0]);
+    const BOOL fromRoot = CreateDirectoryW((const WCHAR*)atRoot.c_str() + 2, &attributes) &&
+                          RemoveDirectoryW((const WCHAR*)atRoot.c_str());
     ok(longMade && (!plainLong || PlatformWineVersion()) && longGone && fromRoot,
        "CreateDirectoryW, RemoveDirectoryW: \\\\?\\ past MAX_PATH, the same without it; \\name",
        "made %d, removed without \\\\?\\ %d, removed %d; at the root %d", longMade, plainLong, longGone, fromRoot);

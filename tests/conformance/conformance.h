@@ -19,6 +19,7 @@ void PlatformArrangeChild(const WCHAR* modulePath);  // "modulePath exit259" run
 // "modulePath child cwd" makes the file "cwd.txt" in its current folder and exits.
 void PlatformArrangeUnpacker(const WCHAR* modulePath);
 void PlatformPostToSelf(UINT message);
+void PlatformCurrentDrive(WCHAR* drive);  // its letter and colon: the simulation's is always C:
 // Shows a box through the "W" (wide) or "A" entry point, answers it, and reads back what it showed, in UTF-16.
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size);
 DWORD PlatformNowMs();

@@ -25,6 +25,7 @@ void PlatformArrangeUnpacker(const WCHAR* modulePath)
         machine().AddFile(machine().processes.back().currentFolder + u"\\cwd.txt", "");
     }, {}});
 }
+void PlatformCurrentDrive(WCHAR* drive) { drive[0] = u'C'; }
 void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message}); }
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
 {
