@@ -414,50 +414,43 @@ void CheckSetupFolder(const WCHAR* modulePath)
     ok(made && PlatformReadsBack(descriptor, (const WCHAR*)sddl), "ConvertStringSecurityDescriptorToSecurityDescriptorW, and back",
        "made %d", made);
     // Wine records "C:\ProgramData", Windows "%SystemDrive%\ProgramData".
-    WCHAR folder[MAX_PATH + 32] = {}, path[1100];
+    char16_t value[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH * sizeof(WCHAR);
     HKEY key;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
                                 KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
     if (status == ERROR_SUCCESS)
-        status = RegQueryValueExW(key, (const WCHAR*)u"ProgramData", NULL, NULL, (LPBYTE)folder, &size), RegCloseKey(key);
-    const bool expandable = Same(folder, u"%SystemDrive%\\ProgramData");
-    ok(status == ERROR_SUCCESS && (Same(folder, u"C:\\ProgramData") || expandable), "RegQueryValueExW(ProfileList, ProgramData)",
+        status = RegQueryValueExW(key, (const WCHAR*)u"ProgramData", NULL, NULL, (LPBYTE)value, &size), RegCloseKey(key);
+    std::u16string ours = value;
+    const bool expandable = ours == u"%SystemDrive%\\ProgramData";
+    ok(status == ERROR_SUCCESS && (ours == u"C:\\ProgramData" || expandable), "RegQueryValueExW(ProfileList, ProgramData)",
        "%d, %u bytes", (int)status, (unsigned)size);
-    if (expandable)
-        memmove(folder + 2, folder + 13, 13 * sizeof(WCHAR)), folder[0] = 'C', folder[1] = ':';  // "\\ProgramData" and its end
-    const char16_t name[] = u"\\DBSetup-conformance";
-    memcpy(folder + std::char_traits<char16_t>::length((const char16_t*)folder), name, sizeof(name));
+    ours = (expandable ? u"C:" + ours.substr(13) : ours) + u"\\DBSetup-conformance";
+    const auto W = [](const std::u16string& text) { return (const WCHAR*)text.c_str(); };
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    const BOOL created = CreateDirectoryW(folder, &attributes);
-    const BOOL again = CreateDirectoryW(folder, &attributes);
+    const BOOL created = CreateDirectoryW(W(ours), &attributes), again = CreateDirectoryW(W(ours), &attributes);
     const DWORD error = GetLastError();
-    g_differences[std::size(g_differences) - 1].seen |= PlatformWineVersion() && created && !PlatformKeepsAccessList(folder);
+    g_differences[std::size(g_differences) - 1].seen |= PlatformWineVersion() && created && !PlatformKeepsAccessList(W(ours));
     // A read-only folder stays until the bit is cleared.
-    const std::u16string readOnly = std::u16string((const char16_t*)folder) + u"\\read-only";
-    const BOOL roMade = CreateDirectoryW((const WCHAR*)readOnly.c_str(), &attributes) &&
-                        SetFileAttributesW((const WCHAR*)readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    const BOOL roRemoved = RemoveDirectoryW((const WCHAR*)readOnly.c_str());
+    const std::u16string readOnly = ours + u"\\read-only";
+    const BOOL roMade = CreateDirectoryW(W(readOnly), &attributes) && SetFileAttributesW(W(readOnly), FILE_ATTRIBUTE_READONLY);
+    const BOOL roRemoved = RemoveDirectoryW(W(readOnly));
     const DWORD roError = GetLastError();
     g_differences[3].seen |= PlatformWineVersion() && roRemoved;
-    const BOOL roGone = roRemoved || (SetFileAttributesW((const WCHAR*)readOnly.c_str(), FILE_ATTRIBUTE_NORMAL) &&
-                                      RemoveDirectoryW((const WCHAR*)readOnly.c_str()));
+    const BOOL roGone = roRemoved || (SetFileAttributesW(W(readOnly), FILE_ATTRIBUTE_NORMAL) && RemoveDirectoryW(W(readOnly)));
     ok(roMade && (roRemoved ? PlatformWineVersion() != NULL : roError == ERROR_ACCESS_DENIED) && roGone,
        "SetFileAttributesW(a folder, READONLY), RemoveDirectoryW, cleared and again", "made %d, removed %d (%u), then %d",
        roMade, roRemoved, (unsigned)roError, roGone);
-    // Past MAX_PATH only through "\\?\", where "." and ".." are names; without it, a single backslash starts at
-    // the current drive's root (ours: C:).
-    const std::u16string deep = u"\\\\?\\" + std::u16string((const char16_t*)folder) + u"\\" + std::u16string(200, u'L'),
-                         deeper = deep + u"\\" + std::u16string(200, u'M');
-    const BOOL longMade = CreateDirectoryW((const WCHAR*)deep.c_str(), &attributes) &&
-                          CreateDirectoryW((const WCHAR*)deeper.c_str(), &attributes);
-    const BOOL plainLong = RemoveDirectoryW((const WCHAR*)deeper.c_str() + 4);
+    // Past MAX_PATH only through "\\\\?\\", where "." and ".." are names; without it, a single backslash starts at
+    // the current drive's root.
+    const std::u16string deep = u"\\\\?\\" + ours + u"\\" + std::u16string(200, u'L'), deeper = deep + u"\\" + std::u16string(200, u'M');
+    const BOOL longMade = CreateDirectoryW(W(deep), &attributes) && CreateDirectoryW(W(deeper), &attributes);
+    const BOOL plainLong = RemoveDirectoryW(W(deeper) + 4);
     g_differences[4].seen |= PlatformWineVersion() && plainLong;
-    const BOOL longGone = (plainLong || RemoveDirectoryW((const WCHAR*)deeper.c_str())) && RemoveDirectoryW((const WCHAR*)deep.c_str());
+    const BOOL longGone = (plainLong || RemoveDirectoryW(W(deeper))) && RemoveDirectoryW(W(deep));
     std::u16string atRoot = u"?:\\DBSetup-conformance-root";
     PlatformCurrentDrive((WCHAR*)&atRoot[0]);
-    const BOOL fromRoot = CreateDirectoryW((const WCHAR*)atRoot.c_str() + 2, &attributes) &&
-                          RemoveDirectoryW((const WCHAR*)atRoot.c_str());
+    const BOOL fromRoot = CreateDirectoryW(W(atRoot) + 2, &attributes) && RemoveDirectoryW(W(atRoot));
     ok(longMade && (!plainLong || PlatformWineVersion()) && longGone && fromRoot,
        "CreateDirectoryW, RemoveDirectoryW: \\\\?\\ past MAX_PATH, the same without it; \\name",
        "made %d, removed without \\\\?\\ %d, removed %d; at the root %d", longMade, plainLong, longGone, fromRoot);
@@ -465,21 +458,20 @@ void CheckSetupFolder(const WCHAR* modulePath)
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
-    WCHAR command[] = {'c', 'h', 'i', 'l', 'd', ' ', 'c', 'w', 'd', 0};
+    std::u16string command = u"child cwd";
     PlatformArrangeUnpacker(modulePath);
-    const BOOL started = CreateProcessW(modulePath, command, NULL, NULL, FALSE, 0, NULL, folder, &startup, &info);
+    const BOOL started = CreateProcessW(modulePath, (WCHAR*)&command[0], NULL, NULL, FALSE, 0, NULL, W(ours), &startup, &info);
     const bool ended = started && WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
     if (started)
         CloseHandle(info.hProcess), CloseHandle(info.hThread);
-    const std::u16string made_there = std::u16string((const char16_t*)folder) + u"\\cwd.txt";
-    const BOOL there = DeleteFileW((const WCHAR*)made_there.c_str());
-    ok(ended && there, "CreateProcessW(..., lpCurrentDirectory), a relative name in the child", "ended %d, found %d", ended, there);
-    const BOOL atRestart = MoveFileExW(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-    const BOOL removed = RemoveDirectoryW(folder);
+    ok(ended && DeleteFileW(W(ours + u"\\cwd.txt")), "CreateProcessW(..., lpCurrentDirectory), a relative name in the child",
+       "ended %d", ended);
+    const BOOL atRestart = MoveFileExW(W(ours), NULL, MOVEFILE_DELAY_UNTIL_REBOOT), removed = RemoveDirectoryW(W(ours));
     ok(created && !again && error == ERROR_ALREADY_EXISTS && atRestart && removed,
        "CreateDirectoryW(<ProgramData>\\..., protected DACL) twice, MoveFileExW(DELAY_UNTIL_REBOOT), RemoveDirectoryW",
        "made %d, again %d with %u; at restart %d; removed %d", created, again, (unsigned)error, atRestart, removed);
     LocalFree(descriptor);
+    WCHAR path[1100];
     Beside(modulePath, u"signed.exe", path);
     HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     char start[2] = {};
