@@ -12,6 +12,8 @@ namespace {
 const char kMicrosoftSigner[] = "Microsoft Corporation";
 const char kErrorReason[] = "エラー 0x%08X";
 const char kSignerReason[] = "署名者: ";
+// The pin's resource (RCDATA), as the resource script numbers it.
+const WORD kPackagePinResource = 2;
 
 // No revocation check and no network: the package may be installed offline.
 const DWORD kCacheOnlyFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
@@ -129,7 +131,32 @@ BOOL CheckSignature(const TrustCalls& calls, HANDLE file, const CStringW& path, 
     return FALSE;
 }
 
+// The pinned SHA-256, or NULL; size is the resource's, which the build makes kPackageDigestSize.
+const BYTE* FindPackagePin(DWORD& size)
+{
+    HRSRC resource = FindResourceA(NULL, MAKEINTRESOURCEA(kPackagePinResource), (LPCSTR)RT_RCDATA);
+    HGLOBAL loaded = resource != NULL ? LoadResource(NULL, resource) : NULL;
+    size = loaded != NULL ? SizeofResource(NULL, resource) : 0;
+    return loaded != NULL ? (const BYTE*)LockResource(loaded) : NULL;
+}
+
 }  // namespace
+
+BOOL IsPackagePinned()
+{
+    DWORD size;
+    return FindPackagePin(size) != NULL;
+}
+
+BOOL MatchesPackagePin(const BYTE* digest, CTrustRefusal& refusal)
+{
+    DWORD size;
+    const BYTE* pin = FindPackagePin(size);
+    if (pin != NULL && size == kPackageDigestSize && memcmp(pin, digest, kPackageDigestSize) == 0)
+        return TRUE;
+    refusal.strReason.Format(kErrorReason, (unsigned)TRUST_E_BAD_DIGEST);
+    return FALSE;
+}
 
 BOOL IsSignedByMicrosoft(HANDLE file, const CStringW& path, CTrustRefusal& refusal)
 {

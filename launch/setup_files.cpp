@@ -6,6 +6,8 @@ namespace {
 
 // Few calls for a package of hundreds of megabytes, little memory.
 const DWORD kCopyChunk = 1 << 20;
+// SHA-256.
+const DWORD kDigestSize = 32;
 // The answer file's resource (RCDATA), as the resource script numbers it.
 const WORD kAnswerFileResource = 1;
 
@@ -23,19 +25,29 @@ BOOL WriteAll(HANDLE file, const void* bytes, DWORD size)
 
 }  // namespace
 
-BOOL CopyOpenFile(HANDLE file, const CStringW& target)
+BOOL CopyOpenFile(HANDLE file, const CStringW& target, BYTE* digest)
 {
-    HANDLE copy = CreateNewFile(target);
-    if (copy == INVALID_HANDLE_VALUE)
-        return FALSE;
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BOOL copied = digest == NULL || (CryptAcquireContextW(&provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+                                     CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash));
+    HANDLE copy = copied ? CreateNewFile(target) : INVALID_HANDLE_VALUE;
+    copied = copy != INVALID_HANDLE_VALUE;
     BYTE* buffer = (BYTE*)AfxAllocMemory(kCopyChunk);
-    // Until a read gives nothing more, or a read or write fails (a full disk).
-    BOOL copied = TRUE;
+    // Until a read gives nothing more, or a read, write or hash fails (a full disk).
     DWORD read = 0;
     while (copied && (copied = ReadFile(file, buffer, kCopyChunk, &read, NULL)) && read > 0)
-        copied = WriteAll(copy, buffer, read);
+        copied = WriteAll(copy, buffer, read) && (hash == 0 || CryptHashData(hash, buffer, read, 0));
+    DWORD size = kDigestSize;
+    if (copied && hash != 0)
+        copied = CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == kDigestSize;
     AfxFreeMemory(buffer);
-    CloseHandle(copy);
+    if (copy != INVALID_HANDLE_VALUE)
+        CloseHandle(copy);
+    if (hash != 0)
+        CryptDestroyHash(hash);
+    if (provider != 0)
+        CryptReleaseContext(provider, 0);
     return copied;
 }
 

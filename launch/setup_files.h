@@ -6,7 +6,9 @@
 #include "afxstrw.h"
 
 // Copies all that the open file holds to a new file at target: through the
-// handle, so that what was opened is what is copied, whatever its path names now.
-BOOL CopyOpenFile(HANDLE file, const CStringW& target);
+// handle, so that what was opened is what is copied, whatever its path names
+// now. Unless digest is NULL, it receives the SHA-256 of what was copied, from
+// Windows's own provider; a failure to make it fails the copy.
+BOOL CopyOpenFile(HANDLE file, const CStringW& target, BYTE* digest);
 // Writes our own answer file, built into this program, to a new file at target.
 BOOL WriteAnswerFile(const CStringW& target);

@@ -122,19 +122,19 @@ BOOL StartProcess(const CStringW& program, const CStringW& commandLine, const CS
 
 // The package and our answer file in our own folder: the package is read
 // through the handle opened on it beside us, so that a folder or link
-// re-pointed meanwhile changes nothing.
-BOOL StageSetup(const CStringW& package, CSetupFolder& folder)
+// re-pointed meanwhile changes nothing; digest, unless NULL, gets its SHA-256.
+BOOL StageSetup(const CStringW& package, CSetupFolder& folder, BYTE* digest)
 {
     HANDLE file = OpenHeld(package);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
-    const BOOL copied = folder.Create() && CopyOpenFile(file, folder.PathOf(kSetupPackage));
+    const BOOL copied = folder.Create() && CopyOpenFile(file, folder.PathOf(kSetupPackage), digest);
     CloseHandle(file);
     return copied && WriteAnswerFile(folder.PathOf(kAnswerFile));
 }
 
 // The package runs with our administrator rights: it starts only if Microsoft
-// signed it. The copy in our folder is what is checked and started, held from
+// signed it (and, in a build that pins it, only if it is the one pinned). The copy in our folder is what is checked and started, held from
 // before the check until it has started. A package that cannot be opened
 // (missing, a folder, still being written), copied (a full disk) or started is
 // reported with the command line of the package beside us, a refused one with
@@ -142,9 +142,13 @@ BOOL StageSetup(const CStringW& package, CSetupFolder& folder)
 // folder goes before the box.
 BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder& folder, CProcessHandles& process)
 {
-    const CStringW copy = StageSetup(package, folder) ? folder.PathOf(kSetupPackage) : CStringW();
-    HANDLE held = copy.IsEmpty() ? INVALID_HANDLE_VALUE : OpenHeld(copy);
+    BYTE digest[kPackageDigestSize];
+    const BOOL pinned = IsPackagePinned();
+    const CStringW copy = StageSetup(package, folder, pinned ? digest : NULL) ? folder.PathOf(kSetupPackage) : CStringW();
     CTrustRefusal refusal;
+    // A pinned build takes no other package, whoever signed it: the signature is not even asked.
+    const BOOL pinHeld = copy.IsEmpty() || !pinned || MatchesPackagePin(digest, refusal);
+    HANDLE held = copy.IsEmpty() || !pinHeld ? INVALID_HANDLE_VALUE : OpenHeld(copy);
     const BOOL trusted = held != INVALID_HANDLE_VALUE && IsSignedByMicrosoft(held, copy, refusal);
     const BOOL started =
         trusted && StartProcess(copy, Fill(kSetupCommandFormat, copy, folder.GetPath()), folder.GetPath(), process);
@@ -153,7 +157,7 @@ BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder
     if (started)
         return TRUE;
     folder.Remove();
-    if (held != INVALID_HANDLE_VALUE && !trusted)
+    if (!pinHeld || (held != INVALID_HANDLE_VALUE && !trusted))
         ReportRefusal(package, refusal);
     else
         ReportLaunchError(shownLine);

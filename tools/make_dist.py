@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Lays out the release bundle: DBSetup.exe (which carries the setup package's
 answer file), the Japanese guide (UTF-8 with a byte-order mark, which Notepad
-reads as UTF-8 whatever the ANSI code page, with CRLF) and SHA256SUMS, and a
-zip of them whose bytes depend only on the files' contents.
+reads as UTF-8 whatever the ANSI code page, with CRLF), the setup package where
+the build pins one, and SHA256SUMS, and a zip of them whose bytes depend only
+on the files' contents.
 
 DBSetup.exe is signed (Authenticode, SHA-256) when the environment names a
 code-signing certificate:
@@ -23,6 +24,7 @@ from pathlib import Path
 
 ZIP_TIME = (2017, 1, 1, 0, 0, 0)  # fixed, so two builds of one commit match
 SUMS = 'SHA256SUMS'
+PACKAGE = 'SQLEXPRADV_x64_JPN.exe'
 
 
 class SignError(Exception):
@@ -82,16 +84,23 @@ def sign(exe: Path) -> None:
     signed.replace(exe)
 
 
-def lay_out(exe: str, source: str, dist: Path) -> None:
+def lay_out(exe: str, source: str, dist: Path, package: str) -> None:
     res = Path(source) / 'res'
     dist.mkdir(parents=True)
     shutil.copyfile(exe, dist / 'DBSetup.exe')
+    if package:  # beside the program, by the name it looks for
+        shutil.copyfile(package, dist / PACKAGE)
     text = (res / 'README_ja.txt').read_text(encoding='utf-8')
     (dist / 'README_ja.txt').write_bytes(text.replace('\n', '\r\n').encode('utf-8-sig'))
 
 
+def sha256(path: Path) -> str:
+    with open(path, 'rb') as f:  # a package of 1.5 GB is read in pieces
+        return hashlib.file_digest(f, 'sha256').hexdigest()
+
+
 def write_sums(dist: Path) -> None:
-    lines = [f'{hashlib.sha256(p.read_bytes()).hexdigest()}  {p.name}\n' for p in sorted(dist.iterdir())]
+    lines = [f'{sha256(p)}  {p.name}\n' for p in sorted(dist.iterdir())]
     (dist / SUMS).write_text(''.join(lines), encoding='ascii')
 
 
@@ -101,15 +110,16 @@ def write_zip(dist: Path, target: Path) -> None:
             entry = zipfile.ZipInfo('DBSetup/' + path.name, ZIP_TIME)
             entry.external_attr = 0o644 << 16
             entry.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(entry, path.read_bytes())
+            with open(path, 'rb') as source, archive.open(entry, 'w', force_zip64=path.stat().st_size >= 1 << 31) as target:
+                shutil.copyfileobj(source, target, 1 << 20)
 
 
-def main(exe: str, source: str, out: str) -> int:
+def main(exe: str, source: str, out: str, package: str = '') -> int:
     out = Path(out)
     dist, stage, zip_stage = out / 'dist', out / 'dist.new', out / 'DBSetup.zip.new'
     shutil.rmtree(stage, ignore_errors=True)
     try:
-        lay_out(exe, source, stage)
+        lay_out(exe, source, stage, package)
         if os.environ.get('DBSETUP_SIGN_PFX'):
             sign(stage / 'DBSetup.exe')
             print(f'make_dist: DBSetup.exe signed with {os.environ["DBSETUP_SIGN_PFX"]}')
@@ -128,4 +138,4 @@ def main(exe: str, source: str, out: str) -> int:
 
 
 if __name__ == '__main__':
-    sys.exit(main(*sys.argv[1:4]))
+    sys.exit(main(*sys.argv[1:5]))

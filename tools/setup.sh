@@ -68,7 +68,7 @@ install_or_stop() {
 packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev
           wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick locales fonts-noto-cjk
-          python3-pefile openssl)
+          python3-pefile openssl libssl-dev)
 # qemu 7.2 from bookworm starts a trivial program in ~55 s, qemu 10 in ~0.3 s.
 # osslsigncode: the signing tests were written against 2.9.
 backported=(qemu-user-static osslsigncode)

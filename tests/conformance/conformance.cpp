@@ -495,6 +495,38 @@ void CheckSetupFolder(const WCHAR* modulePath)
        "attributes 0x%X", (unsigned)linkAttributes);
 }
 
+// SHA-256 through CryptoAPI, as the copy of a pinned package is hashed, against libcrypto's (Python's hashlib gave
+// the same): nothing, "abc", and 1 MiB + 1 of i % 251 fed as 1 MiB, then 1 byte.
+void CheckSha256()
+{
+    static BYTE data[(1 << 20) + 1];
+    for (size_t i = 0; i < sizeof(data); ++i)
+        data[i] = (BYTE)(i % 251);
+    const struct { const BYTE* data; DWORD first, second; const char* hex; } rows[] = {
+        {data, 0, 0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {(const BYTE*)"abc", 3, 0, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {data, 1 << 20, 1, "5769f52bc3eef28afa39c6fc68cadb7d0bd69812ae3a3d71452f519ec3c7aa56"}};
+    for (const auto& row : rows) {
+        HCRYPTPROV provider = 0;
+        HCRYPTHASH hash = 0;
+        BYTE digest[32] = {};
+        DWORD size = sizeof(digest);
+        const BOOL made = CryptAcquireContextW(&provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+                          CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) && CryptHashData(hash, row.data, row.first, 0) &&
+                          CryptHashData(hash, row.data + row.first, row.second, 0) &&
+                          CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+        char hex[65] = "";
+        for (DWORD i = 0; made && i < size && i < 32; ++i)
+            sprintf(hex + 2 * i, "%02x", digest[i]);
+        ok(made && size == 32 && strcmp(hex, row.hex) == 0, "CryptCreateHash(CALG_SHA_256), CryptHashData twice, CryptGetHashParam",
+           "%u + %u bytes: %d, %u bytes %s", (unsigned)row.first, (unsigned)row.second, made, (unsigned)size, hex);
+        if (hash != 0)
+            CryptDestroyHash(hash);
+        if (provider != 0)
+            CryptReleaseContext(provider, 0);
+    }
+}
+
 // The restart's privilege: found by its name and enabled, as the restart enables it. The first call
 // changes it (it was disabled), so that asked again it is enabled already.
 void CheckShutdownPrivilege()
@@ -552,6 +584,7 @@ void RunConformance(CutModel cut, const char* label)
     CheckSetupFolder(wide);
     CheckMessageWait();
     CheckShutdownPrivilege();
+    CheckSha256();
     printf("%s, code page %u: %d passed, %d failed\n", label, GetACP(), g_passed - passedBefore,
            g_failed - failedBefore);
 }

@@ -107,6 +107,14 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
                 more(m);
         };
     };
+    // A build pinned to the package beside us with its last byte changed by apart.
+    const auto pinned = [&](char apart, bool cryptFails) {
+        return [=](winsim::Machine& m) {
+            std::string bytes = m.BytesOf(package);
+            bytes.back() ^= apart;
+            m.packagePin = winsim::Sha256(bytes), m.cryptFails = cryptFails;
+        };
+    };
     const Case cases[] = {
         {"valid Microsoft signature", {}, once, "", ""},
         {"another reader beside us", {}, once, "", "", [&](winsim::Machine& m) { m.openedByOthers[upper] = {GENERIC_READ, FILE_SHARE_READ}; }},
@@ -131,6 +139,9 @@ TEST_F(SetupLaunchTest, OnlyAPackageMicrosoftSignedStarts)
         {"a full disk", {}, {}, "launch", "", [](winsim::Machine& m) { m.diskFreeBytes = 1 << 20; }},
         {"a disk full after the package", {}, {}, "launch", "", [](winsim::Machine& m) { m.diskFreeBytes = 2 * 1024 * 1024 + 3; }},
         {"a read error", {}, {}, "launch", "", [](winsim::Machine& m) { m.readFails = true; }},
+        {"pinned, the package pinned", {}, once, "", "", pinned(0, false)},
+        {"pinned, a package one byte apart", {}, {}, error, "0x80096010", pinned(1, false)},
+        {"pinned, no hash to be had", {}, {}, "launch", "", pinned(0, true)},
         {"unsigned", {TRUST_E_NOSIGNATURE, TRUST_E_NOSIGNATURE}, once, error, "0x800B0100"},
         {"bad digest", {TRUST_E_BAD_DIGEST, TRUST_E_BAD_DIGEST}, once, error, "0x80096010"},
         {"explicitly distrusted", {TRUST_E_EXPLICIT_DISTRUST, kOk}, once, error, "0x800B0111"},

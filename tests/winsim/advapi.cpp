@@ -1,6 +1,8 @@
 // advapi32: the registry with its two views, and the process token.
 #include <string.h>
 
+#include <openssl/evp.h>
+
 #include "state.h"
 
 using namespace winsim;
@@ -156,3 +158,65 @@ BOOLEAN SystemFunction036(void* buffer, ULONG length)
     ++machine().nextRandom;
     return TRUE;
 }
+
+std::string winsim::Sha256(const std::string& bytes)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), NULL);
+    return std::string((const char*)digest, size);
+}
+
+BOOL CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR container, LPCWSTR providerName, DWORD type, DWORD flags)
+{
+    if (container != NULL || providerName != NULL || type != PROV_RSA_AES || flags != CRYPT_VERIFYCONTEXT)
+        Fault("CryptAcquireContextW: only the AES provider's verify-only context is simulated");
+    if (machine().cryptFails)
+        return FALSE;
+    *provider = (HCRYPTPROV)NewObject(KernelObject{ObjectKind::CRYPT_PROV});
+    return TRUE;
+}
+
+BOOL CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTHASH key, DWORD flags, HCRYPTHASH* hash)
+{
+    if (FindObject((HANDLE)provider, ObjectKind::CRYPT_PROV) == NULL || algorithm != CALG_SHA_256 || key != 0 || flags != 0)
+        Fault("CryptCreateHash: only SHA-256 from an open context is simulated");
+    KernelObject object{ObjectKind::CRYPT_HASH};
+    object.bytes = std::make_shared<std::string>();
+    *hash = (HCRYPTHASH)NewObject(object);
+    return TRUE;
+}
+
+BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD length, DWORD flags)
+{
+    KernelObject* object = FindObject((HANDLE)hash, ObjectKind::CRYPT_HASH);
+    if (object == NULL || flags != 0 || object->position != 0)
+        Fault("CryptHashData: only data for an open hash not yet read is simulated");
+    else
+        object->bytes->append((const char*)data, length);
+    return object != NULL;
+}
+
+BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE* data, DWORD* length, DWORD flags)
+{
+    KernelObject* object = FindObject((HANDLE)hash, ObjectKind::CRYPT_HASH);
+    if (object == NULL || param != HP_HASHVAL || flags != 0 || *length < 32) {
+        Fault("CryptGetHashParam: only the value of an open hash, into room for it, is simulated");
+        return FALSE;
+    }
+    object->position = 1;  // a hash read takes no more data
+    *length = (DWORD)Sha256(*object->bytes).copy((char*)data, 32);
+    return TRUE;
+}
+
+BOOL CryptDestroyHash(HCRYPTHASH hash)
+{
+    return CloseObject((HANDLE)hash, ObjectKind::CRYPT_HASH) || (Fault("CryptDestroyHash of " + HandleName((HANDLE)hash)), FALSE);
+}
+
+BOOL CryptReleaseContext(HCRYPTPROV provider, DWORD flags)
+{
+    return (CloseObject((HANDLE)provider, ObjectKind::CRYPT_PROV) && flags == 0) ||
+           (Fault("CryptReleaseContext of " + HandleName((HANDLE)provider)), FALSE);
+}
+

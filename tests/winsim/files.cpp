@@ -262,14 +262,17 @@ void* LocalFree(void* memory)
     return NULL;
 }
 
-// Our module's one resource, the answer file.
+// Our module's resources: the answer file, and the package's pin where a build has one.
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
 {
-    if (module != NULL || name != MAKEINTRESOURCEA(1) || type != RT_RCDATA) {
-        Fault("FindResourceA: only our own answer file is simulated");
+    if (module != NULL || (name != MAKEINTRESOURCEA(1) && name != MAKEINTRESOURCEA(2)) || type != RT_RCDATA) {
+        Fault("FindResourceA: only our own answer file and pin are simulated");
         return NULL;
     }
-    return (HRSRC)&machine().answerFileResource;
+    Machine& m = machine();
+    if (name == MAKEINTRESOURCEA(2) && m.packagePin.empty())
+        return Fail(ERROR_RESOURCE_NAME_NOT_FOUND, (HRSRC)NULL);
+    return (HRSRC)(name == MAKEINTRESOURCEA(1) ? &m.answerFileResource : &m.packagePin);
 }
 
 HGLOBAL LoadResource(HMODULE, HRSRC resource) { return resource; }

@@ -104,6 +104,8 @@ struct Machine {
     uint64_t diskFreeBytes = UINT64_MAX;
     uint64_t nextRandom = 0x0123456789ABCDEF;  // the next 8 random bytes, big-endian; then one more
     std::string answerFileResource = "[OPTIONS]\r\nINSTANCENAME=\"VALTERNADB\"\r\n";  // RCDATA 1
+    std::string packagePin;  // RCDATA 2, the package's SHA-256 in a build that pins it; empty: none
+    bool cryptFails = false;  // no CryptoAPI context can be had
     // Another program's open of a file, by upper-case full path: its access and share mode
     std::map<std::u16string, std::pair<DWORD, DWORD>> openedByOthers;
     // System DLLs missing, by upper-case name, and entries missing from Kernel32 or them, as named
@@ -165,6 +167,7 @@ struct Machine {
 // and between UTF-16 and UTF-8.
 std::u16string Decode(const std::string& bytes, UINT codePage);
 std::string Utf8(const std::u16string& text);
+std::string Sha256(const std::string& bytes);  // libcrypto's, the 32 bytes
 std::u16string Utf16(const std::string& utf8);
 
 // Where the machine records its ProgramData folder (a fresh one as Windows does, "%SystemDrive%\ProgramData").

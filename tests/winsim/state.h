@@ -24,7 +24,7 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 void Log(const char* function, const std::string& args);
 void Fault(const std::string& what);
 
-enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE, SEARCH, LOCAL };
+enum class ObjectKind { PROCESS, THREAD, TOKEN, REGKEY, FILE, MODULE, TRUST_STATE, SEARCH, LOCAL, CRYPT_PROV, CRYPT_HASH };
 
 struct KernelObject {
     explicit KernelObject(ObjectKind objectKind) : kind(objectKind) {}
@@ -35,7 +35,7 @@ struct KernelObject {
     DWORD share = 0;     // FILE
     RegView view = RegView::NATIVE;  // REGKEY
     std::string path;                // REGKEY; FILE, MODULE: upper-case, in UTF-8
-    std::shared_ptr<std::string> bytes;  // FILE: what it reads and writes
+    std::shared_ptr<std::string> bytes;  // FILE: what it reads and writes; CRYPT_HASH: what it was given
     size_t position = 0;                 // FILE
     std::vector<std::pair<std::u16string, DWORD>> entries;  // SEARCH: names and attributes yet to give
     std::u16string text;                 // LOCAL: a descriptor, by the SDDL it was made from

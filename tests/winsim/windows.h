@@ -61,6 +61,7 @@ typedef intptr_t (*FARPROC)();
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_MORE_DATA 234L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 // Signature verdicts
 #define TRUST_E_NOSIGNATURE ((LONG)0x800B0100)
 #define TRUST_E_BAD_DIGEST ((LONG)0x80096010)
@@ -269,6 +270,20 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR sddl, DWORD re
                                                           PSECURITY_DESCRIPTOR* descriptor, ULONG* size);
 BOOLEAN SystemFunction036(void* buffer, ULONG length);
 #define RtlGenRandom SystemFunction036
+// CryptoAPI: SHA-256 from the AES provider's verify-only context
+typedef uintptr_t HCRYPTPROV;
+typedef uintptr_t HCRYPTHASH;
+typedef unsigned int ALG_ID;
+#define PROV_RSA_AES 24
+#define CRYPT_VERIFYCONTEXT 0xF0000000
+#define CALG_SHA_256 0x0000800c
+#define HP_HASHVAL 0x0002
+BOOL CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR container, LPCWSTR providerName, DWORD type, DWORD flags);
+BOOL CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTHASH key, DWORD flags, HCRYPTHASH* hash);
+BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD length, DWORD flags);
+BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE* data, DWORD* length, DWORD flags);
+BOOL CryptDestroyHash(HCRYPTHASH hash);
+BOOL CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
 
 // msvcrt's own formatter: -1 when the text does not fit, and no terminator
 // when it fits exactly.
