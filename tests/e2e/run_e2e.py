@@ -181,7 +181,8 @@ def cmd_conformance(args) -> int:
     with prefix.on_screen():  # it shows message boxes, which need an X display in every Wine process it meets
         prefix.set_windows_version("win10")
         prefix.log.write_text("")
-        rc = prefix.wine(prefix.to_windows(exe))
+        # Started from its folder: from one outside the prefix its current drive would be Z:, the host's root.
+        rc = prefix.wine(prefix.to_windows(exe), cwd=exe.parent)
         # What it printed, after the command line that the log starts with.
         print(prefix.log.read_bytes().split(b"\n", 2)[2].decode("cp932", errors="replace"), end="")
     return rc

@@ -159,19 +159,19 @@ class Prefix:
     def exists(self) -> bool:
         return (self.path / "system.reg").is_file()
 
-    def call(self, *command, timeout=WINE_CALL_TIMEOUT) -> int:
+    def call(self, *command, timeout=WINE_CALL_TIMEOUT, cwd=None) -> int:
         """Runs wine or wineserver for the prefix, its output appended to the log."""
         with open(self.log, "ab") as log:
             log.write(f"\n$ {' '.join(command)}\n".encode())
             log.flush()
             try:
                 return subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL,
-                                      stdout=log, stderr=log, timeout=timeout).returncode
+                                      stdout=log, stderr=log, timeout=timeout, cwd=cwd).returncode
             except subprocess.TimeoutExpired:
                 raise WineError(f"{' '.join(command)} took over {timeout} s (see {self.log})")
 
-    def wine(self, *args, timeout=WINE_CALL_TIMEOUT) -> int:
-        return self.call("wine", *args, timeout=timeout)
+    def wine(self, *args, **options) -> int:
+        return self.call("wine", *args, **options)
 
     def reg(self, *args) -> None:
         if self.wine("reg", *args) != 0:
