@@ -94,6 +94,7 @@ def instance(view: int, version: str, path: str = PATH_2017) -> tuple:
 
 NO_PACKAGE = Layout(package=False)
 CANCEL = ("CANCEL",)
+PINNED = "../../win32-pinned/DBSetup.exe"
 
 # DLLs that Windows or Wine load into a program that shows message boxes once
 # it runs, and the two that checking the setup package's signature loads,
@@ -164,6 +165,11 @@ SCENARIOS = (
     # by the dist_sign test) installs as the unsigned one does.
     Scenario("signed_install_ok", (restart_question(),), CANCEL, setup_started=True,
              program="../signed/dist/DBSetup.exe"),
+    # Built for media that ship the signed stand-in, pinned by its hash: it installs that one and refuses
+    # another signed the same way, as a file changed since signing (TRUST_E_BAD_DIGEST).
+    Scenario("pinned_install_ok", (restart_question(),), CANCEL, setup_started=True, program=PINNED),
+    Scenario("pinned_other_package_refused", (package_refused("Setup", TEXTS["refusal_error"] % "0x80096010"),
+                                              INSTALL_FAILED), program=PINNED, layout=Layout(variant="other_build")),
     # The box's caption is the program's name: cut after its last true backslash, not
     # at the trail byte 0x5C of "ソ" nor at the "¥" that best fit turns into one.
     Scenario("exe_named_in_japanese_with_yen", (restart_question("ソフト¥Setup"),), CANCEL, setup_started=True,

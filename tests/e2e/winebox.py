@@ -50,7 +50,8 @@ ANSWER_FILE = (REPO / "res" / "ConfigurationFile.ini").read_text(encoding="utf-8
 # unsigned, and damaged: the signed one with a byte of the DOS stub's message changed,
 # which the image digest covers, while the signature and the code stay as they were.
 PACKAGE_FILES = {"signed": "standin{}-signed.exe", "other_signer": "standin{}-other.exe",
-                 "unsigned": "standin{}.exe", "damaged": "standin{}-signed.exe"}
+                 "unsigned": "standin{}.exe", "damaged": "standin{}-signed.exe",
+                 "other_build": "standin32-signed.exe"}  # signed as the 64-bit one is: another file
 
 
 @dataclass(frozen=True)
