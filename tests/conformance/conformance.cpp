@@ -235,7 +235,7 @@ void CheckExitCode259(const WCHAR* modulePath)
     for (int n = 1, p = 0; p < 2; ++p)
         for (const WCHAR* c = parts[p]; *c != 0 && n < 1099; ++c)
             command[n++] = *c;
-    PlatformArrangeChild(modulePath);
+    PlatformArrangeChild(modulePath, false);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
@@ -442,15 +442,14 @@ void CheckSetupFolder(const WCHAR* modulePath)
        "SetFileAttributesW(a folder, READONLY), RemoveDirectoryW, cleared and again", "made %d, removed %d (%u), then %d",
        roMade, roRemoved, (unsigned)roError, roGone);
     // Past MAX_PATH only through "\\\\?\\", where "." and ".." are names; without it, a single backslash starts at
-    // the current drive's root.
+    // the current drive's root (the run's is C:, where its folder lies).
     const std::u16string deep = u"\\\\?\\" + ours + u"\\" + std::u16string(200, u'L'), deeper = deep + u"\\" + std::u16string(200, u'M');
     const BOOL longMade = CreateDirectoryW(W(deep), &attributes) && CreateDirectoryW(W(deeper), &attributes);
     const BOOL plainLong = RemoveDirectoryW(W(deeper) + 4);
     g_differences[4].seen |= PlatformWineVersion() && plainLong;
     const BOOL longGone = (plainLong || RemoveDirectoryW(W(deeper))) && RemoveDirectoryW(W(deep));
-    std::u16string atRoot = u"?:\\DBSetup-conformance-root";
-    PlatformCurrentDrive((WCHAR*)&atRoot[0]);
-    const BOOL fromRoot = CreateDirectoryW(W(atRoot) + 2, &attributes) && RemoveDirectoryW(W(atRoot));
+    const BOOL fromRoot = CreateDirectoryW((const WCHAR*)u"\\DBSetup-conformance-root", &attributes) &&
+                          RemoveDirectoryW((const WCHAR*)u"C:\\DBSetup-conformance-root");
     ok(longMade && (!plainLong || PlatformWineVersion()) && longGone && fromRoot,
        "CreateDirectoryW, RemoveDirectoryW: \\\\?\\ past MAX_PATH, the same without it; \\name",
        "made %d, removed without \\\\?\\ %d, removed %d; at the root %d", longMade, plainLong, longGone, fromRoot);
@@ -459,7 +458,7 @@ void CheckSetupFolder(const WCHAR* modulePath)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info;
     std::u16string command = u"child cwd";
-    PlatformArrangeUnpacker(modulePath);
+    PlatformArrangeChild(modulePath, true);
     const BOOL started = CreateProcessW(modulePath, (WCHAR*)&command[0], NULL, NULL, FALSE, 0, NULL, W(ours), &startup, &info);
     const bool ended = started && WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
     if (started)

@@ -15,11 +15,10 @@ struct SeedValue {
 // view64: the view a 32-bit program reaches with KEY_WOW64_64KEY; queryOnly: a DACL granting KEY_QUERY_VALUE only.
 bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int count, bool queryOnly);
 void PlatformDropKey(bool view64, const char* path);
-void PlatformArrangeChild(const WCHAR* modulePath);  // "modulePath exit259" runs a second, then exits with 259
-// "modulePath child cwd" makes the file "cwd.txt" in its current folder and exits.
-void PlatformArrangeUnpacker(const WCHAR* modulePath);
+// "modulePath exit259" runs a second, then exits with 259; "modulePath cwd" (unpacker) makes the file "cwd.txt"
+// in its current folder and exits.
+void PlatformArrangeChild(const WCHAR* modulePath, bool unpacker);
 void PlatformPostToSelf(UINT message);
-void PlatformCurrentDrive(WCHAR* drive);  // its letter and colon: the simulation's is always C:
 // Shows a box through the "W" (wide) or "A" entry point, answers it, and reads back what it showed, in UTF-16.
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size);
 DWORD PlatformNowMs();

@@ -18,14 +18,11 @@ bool PlatformSeedKey(bool view64, const char* path, const SeedValue* values, int
 }
 
 void PlatformDropKey(bool view64, const char* path) { machine().keys.erase(KeyId(ViewOf(view64), path)); }
-void PlatformArrangeChild(const WCHAR* modulePath) { machine().AddExecutable(modulePath, ProcessScript{1000, 259, {}, {}}); }
-void PlatformArrangeUnpacker(const WCHAR* modulePath)
+void PlatformArrangeChild(const WCHAR* modulePath, bool unpacker)
 {
-    machine().AddExecutable(modulePath, ProcessScript{0, 0, [] {
-        machine().AddFile(machine().processes.back().currentFolder + u"\\cwd.txt", "");
-    }, {}});
+    const auto unpack = [] { machine().AddFile(machine().processes.back().currentFolder + u"\\cwd.txt", ""); };
+    machine().AddExecutable(modulePath, unpacker ? ProcessScript{0, 0, unpack, {}} : ProcessScript{1000, 259, {}, {}});
 }
-void PlatformCurrentDrive(WCHAR* drive) { drive[0] = u'C'; }
 void PlatformPostToSelf(UINT message) { machine().incoming.push_back({machine().nowMs, message}); }
 void PlatformShowBox(bool wide, const void* text, const void* caption, WCHAR* shownText, WCHAR* shownCaption, int size)
 {

@@ -48,14 +48,7 @@ void PlatformDropKey(bool view64, const char* path)
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, ViewFlag(view64), 0);
 }
 
-void PlatformArrangeChild(const WCHAR*) {}
-void PlatformArrangeUnpacker(const WCHAR*) {}
-void PlatformCurrentDrive(WCHAR* drive)
-{
-    WCHAR current[MAX_PATH];
-    if (GetCurrentDirectoryW(MAX_PATH, current) >= 2)
-        drive[0] = current[0];
-}
+void PlatformArrangeChild(const WCHAR*, bool) {}
 void PlatformPostToSelf(UINT message) { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); }
 DWORD PlatformNowMs() { return GetTickCount(); }
 

@@ -170,7 +170,7 @@ TEST_F(InstallerAppTest, NothingStartedGivesTwoBoxes)
     for (const Case& c : cases) {
         ForEachCodePage(c.what, [&] {
             m.modulePath = c.modulePath;
-            m.AddExecutable(u"\\SQLEXPRADV_x64_JPN.exe", winsim::ProcessScript());
+            m.AddExecutable(u"C:\\SQLEXPRADV_x64_JPN.exe", winsim::ProcessScript());  // at the current drive's root
             EXPECT_EQ(Run(), (std::vector<std::string>{Expected(BoxText("launch_error_caption"), c.launchError, 0x30),
                                                        Expected("DBSetup", kInstallFailed, 0)}));
             EXPECT_TRUE(m.processes.empty());

@@ -222,9 +222,9 @@ TEST_F(SetupLaunchTest, NoFolderOfOurOwnStartsNothing)
     for (const Case& c : cases) {
         BeginCase(c.what);
         m.modulePath = c.modulePath;
-        PlaceSetup("", 0);
+        PlaceSetup("C:", 0);  // the current drive's root
         PlaceSetup("DBSetup.exe", 0);
-        PlaceSetup(".", 0);
+        m.AddExecutable(u"SQLEXPRADV_x64_JPN.exe", {});  // the current folder
         Launch();
         EXPECT_TRUE(m.processes.empty());
         EXPECT_EQ(m.ArgsOf("MessageBoxW"), LaunchErrorBox("SQLEXPRADV_x64_JPN.exe"));
