@@ -131,28 +131,26 @@ BOOL CheckSignature(const TrustCalls& calls, HANDLE file, const CStringW& path, 
     return FALSE;
 }
 
-// The pinned SHA-256, or NULL; size is the resource's, which the build makes kPackageDigestSize.
-const BYTE* FindPackagePin(DWORD& size)
+HRSRC FindPackagePin()
 {
-    HRSRC resource = FindResourceA(NULL, MAKEINTRESOURCEA(kPackagePinResource), (LPCSTR)RT_RCDATA);
-    HGLOBAL loaded = resource != NULL ? LoadResource(NULL, resource) : NULL;
-    size = loaded != NULL ? SizeofResource(NULL, resource) : 0;
-    return loaded != NULL ? (const BYTE*)LockResource(loaded) : NULL;
+    return FindResourceA(NULL, MAKEINTRESOURCEA(kPackagePinResource), (LPCSTR)RT_RCDATA);
 }
 
 }  // namespace
 
 BOOL IsPackagePinned()
 {
-    DWORD size;
-    return FindPackagePin(size) != NULL;
+    return FindPackagePin() != NULL;
 }
 
+// A pin that cannot be read, or is not a SHA-256, matches nothing.
 BOOL MatchesPackagePin(const BYTE* digest, CTrustRefusal& refusal)
 {
-    DWORD size;
-    const BYTE* pin = FindPackagePin(size);
-    if (pin != NULL && size == kPackageDigestSize && memcmp(pin, digest, kPackageDigestSize) == 0)
+    HRSRC resource = FindPackagePin();
+    HGLOBAL loaded = resource != NULL ? LoadResource(NULL, resource) : NULL;
+    const BYTE* pin = loaded != NULL ? (const BYTE*)LockResource(loaded) : NULL;
+    if (pin != NULL && SizeofResource(NULL, resource) == kPackageDigestSize &&
+        memcmp(pin, digest, kPackageDigestSize) == 0)
         return TRUE;
     refusal.strReason.Format(kErrorReason, (unsigned)TRUST_E_BAD_DIGEST);
     return FALSE;
