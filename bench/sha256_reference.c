@@ -1,5 +1,5 @@
 /* Reference for the cost of staging and checking the setup package: copies the
- * package beside it once into a new folder of its own under Windows' Temp, as
+ * package beside it once into a new folder of its own under ProgramData, as
  * the installer does (1 MiB ReadFile/WriteFile through handles, not CopyFileW,
  * so that both do the same copying), hashes the copy with SHA-256 through
  * CryptoAPI, as the check must hash the whole image, then shows the digest (in
@@ -16,6 +16,33 @@
 /* From the heap, as the installer takes its buffer: a static one would sit in
  * the image as a megabyte of zeros to load. */
 static BYTE *buffer;
+
+/* ProgramData as the installer finds it: the machine's record (64-bit view),
+ * "%SystemDrive%" as the drive of the Windows folder. */
+static BOOL program_data(wchar_t folder[MAX_PATH])
+{
+    static const wchar_t drive[] = L"%SystemDrive%";
+    HKEY key;
+    DWORD size = (MAX_PATH - 1) * sizeof(wchar_t);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return FALSE;
+    LONG status = RegQueryValueExW(key, L"ProgramData", NULL, NULL, (BYTE *)folder, &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return FALSE;
+    folder[size / sizeof(wchar_t)] = 0;
+    size_t n = wcslen(drive);
+    if (_wcsnicmp(folder, drive, n) == 0) {
+        wchar_t windows[MAX_PATH];
+        UINT w = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+        if (w < 2 || w >= MAX_PATH || windows[1] != L':')
+            return FALSE;
+        memmove(folder + 2, folder + n, (wcslen(folder + n) + 1) * sizeof(wchar_t));
+        folder[0] = windows[0], folder[1] = L':';
+    }
+    return TRUE;
+}
 
 static BOOL copy_file(const wchar_t *from, const wchar_t *to)
 {
@@ -66,8 +93,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR arguments, in
     if (!slash || (size_t)(slash + 1 - path) + sizeof package / sizeof *package > MAX_PATH)
         return 1;
     wcscpy(slash + 1, package);
-    static const wchar_t name[] = L"\\Temp\\sha256ref-";
-    UINT w = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    static const wchar_t name[] = L"\\sha256ref-";
+    size_t w = program_data(folder) ? wcslen(folder) : 0;
     if (w == 0 || w + sizeof name / sizeof *name + 8 + 1 + sizeof package / sizeof *package > MAX_PATH)
         return 1;
     /* A new folder per process, as the installer makes one per run. */
