@@ -377,17 +377,20 @@ void CheckPackageTrust(const WCHAR* modulePath)
     const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     const DWORD write = OpenError(path, GENERIC_WRITE, all), remove = OpenError(path, DELETE, all);
+    char start[2] = {};  // and it is read from its start, as the copy reads it
+    DWORD got = 0;
+    const BOOL readStart = ReadFile(held, start, sizeof(start), &got, NULL) && got == 2 && start[0] == 'M' && start[1] == 'Z';
     CloseHandle(held);
     const DWORD letGo = OpenError(path, GENERIC_WRITE, all);
     Beside(modulePath, u"", path);
     path[std::char_traits<char16_t>::length((const char16_t*)path) - 1] = 0;  // our folder, without its backslash
     const DWORD folder = OpenError(path, GENERIC_READ, FILE_SHARE_READ);
     const DWORD missing = OpenError((const WCHAR*)u"C:\\dbsetup-missing.exe", GENERIC_READ, FILE_SHARE_READ);
-    ok(write == ERROR_SHARING_VIOLATION && remove == ERROR_SHARING_VIOLATION && letGo == 0 &&
+    ok(write == ERROR_SHARING_VIOLATION && remove == ERROR_SHARING_VIOLATION && readStart && letGo == 0 &&
            folder == ERROR_ACCESS_DENIED && missing == ERROR_FILE_NOT_FOUND,
-       "CreateFileW: a held file written and deleted, let go and written; a folder; a missing file",
-       "errors %u %u, %u; %u; %u", (unsigned)write, (unsigned)remove, (unsigned)letGo, (unsigned)folder,
-       (unsigned)missing);
+       "CreateFileW: a held file written and deleted, read from its start, let go and written; a folder; a missing file",
+       "errors %u %u, read %d, %u; %u; %u", (unsigned)write, (unsigned)remove, readStart, (unsigned)letGo,
+       (unsigned)folder, (unsigned)missing);
     HMODULE wintrust = LoadLibraryExW((const WCHAR*)u"wintrust.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     const bool found = wintrust != NULL && GetProcAddress(wintrust, "WTHelperGetProvSignerFromChain") != NULL;
     const bool missingEntry = wintrust != NULL && GetProcAddress(wintrust, "DBSetupNoSuchEntry") == NULL &&
@@ -404,7 +407,7 @@ void CheckPackageTrust(const WCHAR* modulePath)
 // The installer's own folder: its access list made from SDDL and read back unchanged (the simulation keeps the
 // text), the folder made with it in ProgramData as the machine records it and refused when the name exists, a
 // read-only folder in it, paths past MAX_PATH, its removal at the next restart accepted for an administrator; a
-// child started there finds its files there; and a file held as the installer holds the package, read from its start.
+// child started there finds its files there.
 void CheckSetupFolder(const WCHAR* modulePath)
 {
     const char16_t sddl[] = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
@@ -471,14 +474,6 @@ void CheckSetupFolder(const WCHAR* modulePath)
        "made %d, again %d with %u; at restart %d; removed %d", created, again, (unsigned)error, atRestart, removed);
     LocalFree(descriptor);
     WCHAR path[1100];
-    Beside(modulePath, u"signed.exe", path);
-    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    char start[2] = {};
-    DWORD got = 0;
-    const BOOL readStart = ReadFile(held, start, sizeof(start), &got, NULL);
-    CloseHandle(held);
-    ok(readStart && got == 2 && start[0] == 'M' && start[1] == 'Z', "ReadFile(a file held with FILE_SHARE_READ)",
-       "%d, %u bytes: %02X %02X", readStart, (unsigned)got, (unsigned char)start[0], (unsigned char)start[1]);
     // A link to a folder (laid out beside us) is listed as a folder and a reparse point: removal never enters it.
     Beside(modulePath, u"*", path);
     WIN32_FIND_DATAW found;
