@@ -42,7 +42,8 @@ Objects& objects()
 }
 
 const char* const kObjectKindNames[] = {"process", "thread", "token", "key", "file", "module", "trust state", "search",
-                                        "memory"};
+                                        "memory", "crypto context", "hash"};
+static_assert(std::size(kObjectKindNames) == (size_t)ObjectKind::CRYPT_HASH + 1, "a name for every kind");
 
 // The share-mode bits that an open's access needs of every other open of the file.
 DWORD ShareNeeded(DWORD access)
