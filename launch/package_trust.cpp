@@ -6,6 +6,7 @@
 #include <wintrust.h>
 
 #include "ascii_text.h"
+#include "setup_files.h"
 
 namespace {
 
@@ -149,8 +150,8 @@ BOOL MatchesPackagePin(const BYTE* digest, CTrustRefusal& refusal)
     HRSRC resource = FindPackagePin();
     HGLOBAL loaded = resource != NULL ? LoadResource(NULL, resource) : NULL;
     const BYTE* pin = loaded != NULL ? (const BYTE*)LockResource(loaded) : NULL;
-    if (pin != NULL && SizeofResource(NULL, resource) == kPackageDigestSize &&
-        memcmp(pin, digest, kPackageDigestSize) == 0)
+    if (pin != NULL && SizeofResource(NULL, resource) == kSha256Size &&
+        memcmp(pin, digest, kSha256Size) == 0)
         return TRUE;
     refusal.strReason.Format(kErrorReason, (unsigned)TRUST_E_BAD_DIGEST);
     return FALSE;

@@ -19,8 +19,7 @@ BOOL IsSignedByMicrosoft(HANDLE file, const CStringW& path, CTrustRefusal& refus
 
 // A build for given media may pin the one package it ships by its SHA-256
 // (built in as RCDATA 2): then no other file starts, whoever signed it.
-const DWORD kPackageDigestSize = 32;
 BOOL IsPackagePinned();
-// Whether digest, the SHA-256 of the package as it was copied, is the pinned
+// Whether digest, the SHA-256 (kSha256Size bytes) of the package as it was copied, is the pinned
 // one. Otherwise fills refusal as for a file changed since it was signed.
 BOOL MatchesPackagePin(const BYTE* digest, CTrustRefusal& refusal);

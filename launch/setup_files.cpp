@@ -6,8 +6,6 @@ namespace {
 
 // Few calls for a package of hundreds of megabytes, little memory.
 const DWORD kCopyChunk = 1 << 20;
-// SHA-256.
-const DWORD kDigestSize = 32;
 // The answer file's resource (RCDATA), as the resource script numbers it.
 const WORD kAnswerFileResource = 1;
 
@@ -38,9 +36,9 @@ BOOL CopyOpenFile(HANDLE file, const CStringW& target, BYTE* digest)
     DWORD read = 0;
     while (copied && (copied = ReadFile(file, buffer, kCopyChunk, &read, NULL)) && read > 0)
         copied = WriteAll(copy, buffer, read) && (hash == 0 || CryptHashData(hash, buffer, read, 0));
-    DWORD size = kDigestSize;
+    DWORD size = kSha256Size;
     if (copied && hash != 0)
-        copied = CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == kDigestSize;
+        copied = CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == kSha256Size;
     AfxFreeMemory(buffer);
     if (copy != INVALID_HANDLE_VALUE)
         CloseHandle(copy);

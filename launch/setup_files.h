@@ -5,6 +5,9 @@
 
 #include "afxstrw.h"
 
+// SHA-256's size, in bytes.
+const DWORD kSha256Size = 32;
+
 // Copies all that the open file holds to a new file at target: through the
 // handle, so that what was opened is what is copied, whatever its path names
 // now. Unless digest is NULL, it receives the SHA-256 of what was copied, from

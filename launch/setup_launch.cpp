@@ -134,21 +134,22 @@ BOOL StageSetup(const CStringW& package, CSetupFolder& folder, BYTE* digest)
 }
 
 // The package runs with our administrator rights: it starts only if Microsoft
-// signed it (and, in a build that pins it, only if it is the one pinned). The copy in our folder is what is checked and started, held from
-// before the check until it has started. A package that cannot be opened
+// signed it and, in a build that pins it, only if it is the one pinned. The
+// copy in our folder is what is checked and started, held from before the
+// check until it has started. A package that cannot be opened
 // (missing, a folder, still being written), copied (a full disk) or started is
 // reported with the command line of the package beside us, a refused one with
 // its path beside us and the reason: those are the names the user knows. The
 // folder goes before the box.
 BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder& folder, CProcessHandles& process)
 {
-    BYTE digest[kPackageDigestSize];
+    BYTE digest[kSha256Size];
     const BOOL pinned = IsPackagePinned();
     const CStringW copy = StageSetup(package, folder, pinned ? digest : NULL) ? folder.PathOf(kSetupPackage) : CStringW();
     CTrustRefusal refusal;
     // A pinned build takes no other package, whoever signed it: the signature is not even asked.
-    const BOOL pinHeld = copy.IsEmpty() || !pinned || MatchesPackagePin(digest, refusal);
-    HANDLE held = copy.IsEmpty() || !pinHeld ? INVALID_HANDLE_VALUE : OpenHeld(copy);
+    const BOOL pinMatched = copy.IsEmpty() || !pinned || MatchesPackagePin(digest, refusal);
+    HANDLE held = copy.IsEmpty() || !pinMatched ? INVALID_HANDLE_VALUE : OpenHeld(copy);
     const BOOL trusted = held != INVALID_HANDLE_VALUE && IsSignedByMicrosoft(held, copy, refusal);
     const BOOL started =
         trusted && StartProcess(copy, Fill(kSetupCommandFormat, copy, folder.GetPath()), folder.GetPath(), process);
@@ -157,7 +158,7 @@ BOOL StartSetup(const CStringW& package, const CStringW& shownLine, CSetupFolder
     if (started)
         return TRUE;
     folder.Remove();
-    if (!pinHeld || (held != INVALID_HANDLE_VALUE && !trusted))
+    if (!pinMatched || (held != INVALID_HANDLE_VALUE && !trusted))
         ReportRefusal(package, refusal);
     else
         ReportLaunchError(shownLine);

@@ -190,8 +190,8 @@ BOOL CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTHASH key, DWOR
 BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD length, DWORD flags)
 {
     KernelObject* object = FindObject((HANDLE)hash, ObjectKind::CRYPT_HASH);
-    if (object == NULL || flags != 0 || object->position != 0)
-        Fault("CryptHashData: only data for an open hash not yet read is simulated");
+    if (object == NULL || flags != 0)
+        Fault("CryptHashData: only data for an open hash is simulated");
     else
         object->bytes->append((const char*)data, length);
     return object != NULL;
@@ -204,7 +204,6 @@ BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE* data, DWORD* length, 
         Fault("CryptGetHashParam: only the value of an open hash, into room for it, is simulated");
         return FALSE;
     }
-    object->position = 1;  // a hash read takes no more data
     *length = (DWORD)Sha256(*object->bytes).copy((char*)data, 32);
     return TRUE;
 }

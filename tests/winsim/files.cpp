@@ -18,18 +18,15 @@ std::u16string Key(const std::u16string& path)
         return u"";
     // It also resolves "." and ".." there, and only there.
     const std::u16string full = path.compare(0, 1, u"\\") == 0 && path.compare(0, 2, u"\\\\") != 0 ? u"C:" + path : path;
-    std::vector<std::u16string> parts;
+    std::u16string key;  // ".." never goes above the drive, whose "C:" has no backslash before it
     for (size_t at = 0, next; at <= full.size(); at = next + 1) {
         next = std::min(full.find(u'\\', at), full.size());
         const std::u16string part = full.substr(at, next - at);
-        if (part == u".." && parts.size() > 1)
-            parts.pop_back();
-        else if (part != u"." && part != u"..")
-            parts.push_back(part);
+        if (part == u"..")
+            key.erase(std::min(key.rfind(u'\\'), key.size()));
+        else if (part != u".")
+            key += (at == 0 ? u"" : u"\\") + part;
     }
-    std::u16string key = parts[0];
-    for (size_t i = 1; i < parts.size(); ++i)
-        key += u"\\" + parts[i];
     return UpperName(key);
 }
 
@@ -211,12 +208,14 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes)
 {
     Machine& m = machine();
     const std::u16string key = Key(path);
-    if (ThroughLink(key) || (m.files.count(key) == 0 && m.folders.count(key) == 0))
+    const auto file = m.files.find(key);
+    const auto folder = m.folders.find(key);
+    if (ThroughLink(key) || (file == m.files.end() && folder == m.folders.end()))
         return Fail(ERROR_FILE_NOT_FOUND);
-    if (m.files.count(key) != 0)
-        m.files[key].attributes = attributes;
+    if (file != m.files.end())
+        file->second.attributes = attributes;
     else
-        m.folders[key].attributes = attributes & FILE_ATTRIBUTE_READONLY;
+        folder->second.attributes = attributes & FILE_ATTRIBUTE_READONLY;
     return TRUE;
 }
 
@@ -249,9 +248,10 @@ BOOL MoveFileExW(LPCWSTR path, LPCWSTR newPath, DWORD flags)
 {
     if (newPath != NULL || flags != MOVEFILE_DELAY_UNTIL_REBOOT)
         Fault("MoveFileExW: only a removal at the next restart is simulated");
-    if (Key(path).empty())
+    const std::u16string key = Key(path);
+    if (key.empty())
         return Fail(ERROR_PATH_NOT_FOUND);
-    machine().removedAtRestart.push_back(Key(path));
+    machine().removedAtRestart.push_back(key);
     return TRUE;
 }
 
