@@ -17,30 +17,14 @@
  * the image as a megabyte of zeros to load. */
 static BYTE *buffer;
 
-/* ProgramData as the installer finds it: the machine's record (64-bit view),
- * "%SystemDrive%" as the drive of the Windows folder. */
+/* ProgramData on the Windows folder's drive: the folder (and so the disk) the
+ * installer stages in; where it is recorded only the installer needs to ask. */
 static BOOL program_data(wchar_t folder[MAX_PATH])
 {
-    static const wchar_t drive[] = L"%SystemDrive%";
-    HKEY key;
-    DWORD size = (MAX_PATH - 1) * sizeof(wchar_t);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+    UINT w = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (w < 2 || w >= MAX_PATH || folder[1] != L':')
         return FALSE;
-    LONG status = RegQueryValueExW(key, L"ProgramData", NULL, NULL, (BYTE *)folder, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return FALSE;
-    folder[size / sizeof(wchar_t)] = 0;
-    size_t n = wcslen(drive);
-    if (_wcsnicmp(folder, drive, n) == 0) {
-        wchar_t windows[MAX_PATH];
-        UINT w = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-        if (w < 2 || w >= MAX_PATH || windows[1] != L':')
-            return FALSE;
-        memmove(folder + 2, folder + n, (wcslen(folder + n) + 1) * sizeof(wchar_t));
-        folder[0] = windows[0], folder[1] = L':';
-    }
+    wcscpy(folder + 2, L"\\ProgramData");
     return TRUE;
 }
 
