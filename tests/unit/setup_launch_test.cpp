@@ -56,7 +56,7 @@ TEST_F(SetupLaunchTest, CommandLineFromTheInstallersFolder)
         DirtyTheStack();
         Launch();
         // Without "\\?\" Windows opens no path of MAX_PATH units or more: the package beside is not found.
-        const bool reachable = winsim::Utf16(path.folder).size() + 23 < MAX_PATH;
+        const bool reachable = winsim::Utf16(path.folder).size() + sizeof("\\SQLEXPRADV_x64_JPN.exe") - 1 < MAX_PATH;
         ASSERT_EQ(m.processes.size(), reachable ? 1u : 0u);
         EXPECT_EQ(m.ArgsOf("CreateProcessW"),
                   std::vector<std::string>(reachable, std::string(kSetupFolder) + "\\SQLEXPRADV_x64_JPN.exe, " +
